@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test.
+#   ./test.sh              the normal build in build/
+#   ./test.sh --sanitize   the same tests under AddressSanitizer and UBSan, in build-sanitize/
+set -euo pipefail
+cd "$(dirname "$0")"
+
+build_dir=build
+cmake_args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+[ "${CI:-}" = "true" ] && cmake_args+=(-DMORVEN_WERROR=ON)
+if [ "${1:-}" = "--sanitize" ]; then
+    build_dir=build-sanitize
+    cmake_args+=(-DMORVEN_SANITIZE=ON)
+fi
+
+scripts/setup.sh
+cmake -S . -B "$build_dir" "${cmake_args[@]}"
+cmake --build "$build_dir" -j"$(nproc)"
+ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)" --timeout 300
