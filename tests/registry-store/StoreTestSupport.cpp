@@ -1,0 +1,139 @@
+#include "tests/registry-store/StoreTestSupport.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+
+namespace storetest {
+
+void FreshRegistry::SetUp()
+{
+    directory_ = makeTempDirectory();
+    path_ = directory_ + "/registry.db";
+    setenv("COMRT_REGISTRY", path_.c_str(), 1);
+}
+
+void FreshRegistry::TearDown()
+{
+    removeTree(directory_);
+}
+
+std::string makeTempDirectory()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "registrystore-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        ADD_FAILURE() << "cannot make a temporary directory";
+    return pattern;
+}
+
+void removeTree(const std::string& path)
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
+
+HKEY createKey(HKEY parent, const char* path)
+{
+    HKEY key = nullptr;
+    const LONG rc = RegCreateKeyExA(parent, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    EXPECT_EQ(rc, ERROR_SUCCESS) << "creating " << path;
+    return key;
+}
+
+LONG setString(HKEY key, const char* name, const std::string& text)
+{
+    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>(text.size() + 1));
+}
+
+std::string readString(HKEY key, const char* name)
+{
+    char buffer[4096];
+    DWORD size = sizeof buffer;
+    const LONG rc = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+    if (rc != ERROR_SUCCESS)
+        return "error " + std::to_string(rc);
+    return std::string(buffer, size && buffer[size - 1] == 0 ? size - 1 : size);
+}
+
+std::vector<std::string> subKeyNames(HKEY key)
+{
+    std::vector<std::string> names;
+    char name[256];
+    DWORD size = sizeof name;
+    for (DWORD i = 0; RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, size = sizeof name)
+        names.emplace_back(name, size);
+    return names;
+}
+
+std::vector<std::string> valueNames(HKEY key)
+{
+    std::vector<std::string> names;
+    char name[256];
+    DWORD size = sizeof name;
+    for (DWORD i = 0; RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, size = sizeof name)
+        names.emplace_back(name, size);
+    return names;
+}
+
+ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input)
+{
+    int in[2], out[2], err[2];
+    if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) {
+        ADD_FAILURE() << "pipe";
+        return {};
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        dup2(err[1], 2);
+        std::vector<char*> args;
+        for (const std::string& each : argv)
+            args.push_back(const_cast<char*>(each.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    close(err[1]);
+    // Small inputs fit the pipe; the child may exit without reading them.
+    signal(SIGPIPE, SIG_IGN);
+    if (!input.empty() && write(in[1], input.data(), input.size()) < 0) {
+    }
+    close(in[1]);
+
+    ProcessResult result;
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    std::string* sinks[2] = {&result.out, &result.err};
+    for (int open = 2; open > 0;) {
+        poll(fds, 2, -1);
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !fds[i].revents)
+                continue;
+            char buffer[4096];
+            const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+            if (got > 0) {
+                sinks[i]->append(buffer, static_cast<size_t>(got));
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+} // namespace storetest
