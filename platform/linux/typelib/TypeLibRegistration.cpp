@@ -1,0 +1,490 @@
+// Registered type libraries: RegisterTypeLib, UnRegisterTypeLib, and finding a
+// registered library again (LoadRegTypeLib, QueryPathOfRegTypeLib).
+//
+// HKCR\TypeLib\{libid}\<major>.<minor>          default: the library's help string
+//                                  \<lcid>\<syskind>   default: the file's path
+//                                  \FLAGS              default: the library flags
+//                                  \HELPDIR            default: the help directory
+// HKCR\Interface\{iid} for each automation-compatible interface of the library.
+// Versions and locales are written in lower-case hexadecimal.
+#include "platform/Kernel.h"
+#include "platform/Registry.h"
+#include "platform/TypeLib.h"
+
+#include "platform/linux/typelib/TypeLibText.h"
+
+#include <cstdio>
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace comrt::typelib {
+namespace {
+
+// The standard marshaler of automation-compatible interfaces.
+constexpr char kAutomationProxy[] = "{00020424-0000-0000-C000-000000000046}";
+
+class Key {
+public:
+    Key() = default;
+    ~Key() { close(); }
+    Key(const Key&) = delete;
+    Key& operator=(const Key&) = delete;
+    HKEY get() const { return m_key; }
+    HKEY* receive()
+    {
+        close();
+        return &m_key;
+    }
+    void close()
+    {
+        if (m_key != nullptr)
+            RegCloseKey(m_key);
+        m_key = nullptr;
+    }
+
+private:
+    HKEY m_key = nullptr;
+};
+
+bool openKey(HKEY parent, const std::string& path, REGSAM access, Key& key)
+{
+    return RegOpenKeyExA(parent, path.c_str(), 0, access, key.receive()) == ERROR_SUCCESS;
+}
+
+bool createKey(HKEY parent, const std::string& path, Key& key, DWORD* disposition = nullptr)
+{
+    return RegCreateKeyExA(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                           key.receive(), disposition) == ERROR_SUCCESS;
+}
+
+bool setText(HKEY key, const char* valueName, const std::string& text)
+{
+    return RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+}
+
+bool createWithText(HKEY parent, const std::string& path, const std::string& text)
+{
+    Key key;
+    return createKey(parent, path, key) && setText(key.get(), nullptr, text);
+}
+
+std::optional<std::string> defaultText(HKEY key)
+{
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExA(key, nullptr, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::nullopt;
+    std::string text(size, '\0');
+    if (size > 0 &&
+        RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    text.resize(size);
+    while (!text.empty() && text.back() == '\0')
+        text.pop_back();
+    return text;
+}
+
+std::vector<std::string> subkeyNames(HKEY key)
+{
+    std::vector<std::string> names;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD length = sizeof name;
+        LONG result = RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (result != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, length);
+    }
+    return names;
+}
+
+// Deletes a key with everything beneath it.
+bool deleteTree(HKEY parent, const std::string& name)
+{
+    {
+        Key key;
+        if (!openKey(parent, name, KEY_ALL_ACCESS, key))
+            return false;
+        for (const std::string& child : subkeyNames(key.get()))
+            if (!deleteTree(key.get(), child))
+                return false;
+    }
+    return RegDeleteKeyA(parent, name.c_str()) == ERROR_SUCCESS;
+}
+
+std::string hex(DWORD value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%x", value);
+    return text;
+}
+
+std::string versionName(WORD major, WORD minor)
+{
+    return hex(major) + "." + hex(minor);
+}
+
+const char* syskindName(SYSKIND syskind)
+{
+    switch (syskind) {
+    case SYS_WIN16:
+        return "win16";
+    case SYS_WIN32:
+        return "win32";
+    case SYS_MAC:
+        return "mac";
+    case SYS_WIN64:
+        return "win64";
+    }
+    return nullptr;
+}
+
+std::string libraryKeyPath(REFGUID libid)
+{
+    return "TypeLib\\" + guidText(libid);
+}
+
+// "<major>.<minor>" in hexadecimal, as registration writes it.
+bool parseVersion(const std::string& name, WORD& major, WORD& minor)
+{
+    unsigned long parts[2] = {0, 0};
+    size_t part = 0;
+    size_t digits = 0;
+    for (char c : name) {
+        int value = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (c == '.' && part == 0 && digits > 0) {
+            part = 1;
+            digits = 0;
+        } else if (value >= 0 && digits < 4) {
+            parts[part] = parts[part] * 16 + value;
+            ++digits;
+        } else {
+            return false;
+        }
+    }
+    if (part != 1 || digits == 0)
+        return false;
+    major = static_cast<WORD>(parts[0]);
+    minor = static_cast<WORD>(parts[1]);
+    return true;
+}
+
+// The registered version with this major number and the highest minor number
+// not below the one asked for.
+std::optional<std::string> findVersion(HKEY libraryKey, WORD major, WORD minor)
+{
+    std::optional<std::string> best;
+    WORD bestMinor = 0;
+    for (const std::string& name : subkeyNames(libraryKey)) {
+        WORD foundMajor = 0;
+        WORD foundMinor = 0;
+        if (!parseVersion(name, foundMajor, foundMinor) || foundMajor != major || foundMinor < minor)
+            continue;
+        if (!best || foundMinor > bestMinor) {
+            best = name;
+            bestMinor = foundMinor;
+        }
+    }
+    return best;
+}
+
+// The path registered for a library: the exact locale first, then its primary
+// language with the neutral sublanguage, then the neutral locale. A library
+// registered under 0x409 is therefore not found for locale 0.
+std::optional<std::u16string> registeredPath(REFGUID libid, WORD major, WORD minor, LCID lcid)
+{
+    Key libraryKey;
+    if (!openKey(HKEY_CLASSES_ROOT, libraryKeyPath(libid), KEY_READ, libraryKey))
+        return std::nullopt;
+    std::optional<std::string> version = findVersion(libraryKey.get(), major, minor);
+    Key versionKey;
+    if (!version || !openKey(libraryKey.get(), *version, KEY_READ, versionKey))
+        return std::nullopt;
+    LANGID language = static_cast<LANGID>(lcid & 0xFFFF);
+    LCID candidates[] = {lcid, LCID(MAKELANGID(language & 0x3FF, SUBLANG_NEUTRAL)), LOCALE_NEUTRAL};
+    for (size_t i = 0; i < 3; ++i) {
+        if ((i == 1 && candidates[1] == candidates[0]) || (i == 2 && candidates[2] == candidates[1]))
+            continue;
+        for (const char* system : {"win32", "win64"}) {
+            Key pathKey;
+            if (!openKey(versionKey.get(), hex(candidates[i]) + "\\" + system, KEY_READ, pathKey))
+                continue;
+            std::optional<std::string> path = defaultText(pathKey.get());
+            if (path && !path->empty())
+                return wideFromAnsi(*path);
+        }
+    }
+    return std::nullopt;
+}
+
+// Interfaces the registry describes so that the standard marshaler can reach them.
+bool needsInterfaceKey(const TYPEATTR& attr)
+{
+    return attr.typekind == TKIND_DISPATCH ||
+           (attr.typekind == TKIND_INTERFACE && (attr.wTypeFlags & (TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDUAL)));
+}
+
+// Calls `visit(attr, info)` for each type of the library that gets an Interface key.
+template <typename Visit>
+HRESULT forEachRegisteredInterface(ITypeLib* lib, Visit visit)
+{
+    UINT count = lib->GetTypeInfoCount();
+    for (UINT i = 0; i < count; ++i) {
+        ITypeInfo* info = nullptr;
+        HRESULT hr = lib->GetTypeInfo(i, &info);
+        if (FAILED(hr))
+            return hr;
+        TYPEATTR* attr = nullptr;
+        hr = info->GetTypeAttr(&attr);
+        if (SUCCEEDED(hr)) {
+            if (needsInterfaceKey(*attr))
+                hr = visit(*attr, info);
+            info->ReleaseTypeAttr(attr);
+        }
+        info->Release();
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
+}
+
+HRESULT registerInterface(const TYPEATTR& attr, ITypeInfo* info, const std::string& libid, const std::string& version)
+{
+    BSTR name = nullptr;
+    HRESULT hr = info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+    if (FAILED(hr))
+        return hr;
+    std::optional<std::string> ansiName = ansiFromWide(name ? std::u16string(name, SysStringLen(name)) : u"");
+    SysFreeString(name);
+    Key key;
+    Key typeLibKey;
+    bool written = ansiName && createKey(HKEY_CLASSES_ROOT, "Interface\\" + guidText(attr.guid), key) &&
+                   setText(key.get(), nullptr, *ansiName) &&
+                   createWithText(key.get(), "ProxyStubClsid", kAutomationProxy) &&
+                   createWithText(key.get(), "ProxyStubClsid32", kAutomationProxy) &&
+                   createKey(key.get(), "TypeLib", typeLibKey) && setText(typeLibKey.get(), nullptr, libid) &&
+                   setText(typeLibKey.get(), "Version", version);
+    return written ? S_OK : TYPE_E_REGISTRYACCESS;
+}
+
+// An Interface key goes only when it still names this library.
+HRESULT unregisterInterface(const TYPEATTR& attr, const std::string& libid)
+{
+    std::string path = "Interface\\" + guidText(attr.guid);
+    {
+        Key typeLibKey;
+        if (!openKey(HKEY_CLASSES_ROOT, path + "\\TypeLib", KEY_READ, typeLibKey))
+            return S_OK;
+        std::optional<std::string> owner = defaultText(typeLibKey.get());
+        if (!owner || lstrcmpiA(owner->c_str(), libid.c_str()) != 0)
+            return S_OK;
+    }
+    return deleteTree(HKEY_CLASSES_ROOT, path) ? S_OK : TYPE_E_REGISTRYACCESS;
+}
+
+std::string directoryOf(const std::u16string& path)
+{
+    size_t cut = path.find_last_of(u"/\\");
+    if (cut == std::u16string::npos)
+        return {};
+    return ansiFromWide(path.substr(0, cut)).value_or(std::string());
+}
+
+HRESULT registerLibrary(ITypeLib* lib, const OLECHAR* fullPath, const OLECHAR* helpDir)
+{
+    TLIBATTR* attr = nullptr;
+    HRESULT hr = lib->GetLibAttr(&attr);
+    if (FAILED(hr))
+        return hr;
+    TLIBATTR libAttr = *attr;
+    lib->ReleaseTLibAttr(attr);
+    const char* system = syskindName(libAttr.syskind);
+    if (system == nullptr)
+        return E_INVALIDARG;
+
+    BSTR doc = nullptr;
+    hr = lib->GetDocumentation(-1, nullptr, &doc, nullptr, nullptr);
+    if (FAILED(hr))
+        return hr;
+    std::optional<std::string> ansiDoc;
+    if (doc != nullptr)
+        ansiDoc = ansiFromWide(std::u16string(doc, SysStringLen(doc)));
+    SysFreeString(doc);
+
+    std::u16string path(fullPath);
+    std::optional<std::string> ansiPath = ansiFromWide(path);
+    if (!ansiPath)
+        return E_INVALIDARG;
+    std::optional<std::string> ansiHelpDir;
+    if (helpDir != nullptr)
+        ansiHelpDir = ansiFromWide(std::u16string(helpDir));
+
+    std::string libid = guidText(libAttr.guid);
+    std::string version = versionName(libAttr.wMajorVerNum, libAttr.wMinorVerNum);
+    Key versionKey;
+    if (!createKey(HKEY_CLASSES_ROOT, libraryKeyPath(libAttr.guid) + "\\" + version, versionKey))
+        return TYPE_E_REGISTRYACCESS;
+    if (ansiDoc && !setText(versionKey.get(), nullptr, *ansiDoc))
+        return TYPE_E_REGISTRYACCESS;
+    if (!createWithText(versionKey.get(), hex(libAttr.lcid) + "\\" + system, *ansiPath) ||
+        !createWithText(versionKey.get(), "FLAGS", std::to_string(libAttr.wLibFlags)))
+        return TYPE_E_REGISTRYACCESS;
+    // Without a help directory a new registration names the library's own
+    // directory; an existing one keeps what it has.
+    Key helpKey;
+    DWORD disposition = 0;
+    if (!createKey(versionKey.get(), "HELPDIR", helpKey, &disposition))
+        return TYPE_E_REGISTRYACCESS;
+    if (helpDir == nullptr && disposition == REG_CREATED_NEW_KEY)
+        ansiHelpDir = directoryOf(path);
+    if (ansiHelpDir && !setText(helpKey.get(), nullptr, *ansiHelpDir))
+        return TYPE_E_REGISTRYACCESS;
+
+    return forEachRegisteredInterface(lib, [&](const TYPEATTR& typeAttr, ITypeInfo* info) {
+        return registerInterface(typeAttr, info, libid, version);
+    });
+}
+
+HRESULT unregisterLibrary(REFGUID libid, WORD major, WORD minor, LCID lcid, SYSKIND syskind)
+{
+    const char* system = syskindName(syskind);
+    if (system == nullptr)
+        return E_INVALIDARG;
+    std::string libidText = guidText(libid);
+    std::string version = versionName(major, minor);
+    std::string locale = hex(lcid);
+
+    Key libraryKey;
+    Key versionKey;
+    Key localeKey;
+    Key pathKey;
+    if (!openKey(HKEY_CLASSES_ROOT, libraryKeyPath(libid), KEY_ALL_ACCESS, libraryKey) ||
+        !openKey(libraryKey.get(), version, KEY_ALL_ACCESS, versionKey) ||
+        !openKey(versionKey.get(), locale, KEY_ALL_ACCESS, localeKey) ||
+        !openKey(localeKey.get(), system, KEY_READ, pathKey))
+        return E_INVALIDARG;
+    std::optional<std::string> ansiPath = defaultText(pathKey.get());
+    pathKey.close();
+    if (!ansiPath)
+        return E_INVALIDARG;
+
+    // The Interface keys are found through the library itself; one whose file
+    // is gone can still have its own keys removed.
+    std::optional<std::u16string> path = wideFromAnsi(*ansiPath);
+    ITypeLib* lib = nullptr;
+    if (path && SUCCEEDED(LoadTypeLib(path->c_str(), &lib))) {
+        HRESULT hr = forEachRegisteredInterface(
+            lib, [&](const TYPEATTR& attr, ITypeInfo*) { return unregisterInterface(attr, libidText); });
+        lib->Release();
+        if (FAILED(hr))
+            return hr;
+    }
+
+    if (RegDeleteKeyA(localeKey.get(), system) != ERROR_SUCCESS)
+        return TYPE_E_REGISTRYACCESS;
+    bool localeEmpty = subkeyNames(localeKey.get()).empty();
+    localeKey.close();
+    if (localeEmpty && RegDeleteKeyA(versionKey.get(), locale.c_str()) != ERROR_SUCCESS)
+        return TYPE_E_REGISTRYACCESS;
+
+    // The version goes once no other locale or system is registered under it.
+    for (const std::string& name : subkeyNames(versionKey.get()))
+        if (lstrcmpiA(name.c_str(), "FLAGS") != 0 && lstrcmpiA(name.c_str(), "HELPDIR") != 0)
+            return S_OK;
+    for (const char* name : {"FLAGS", "HELPDIR"}) {
+        Key probe;
+        if (openKey(versionKey.get(), name, KEY_READ, probe)) {
+            probe.close();
+            if (!deleteTree(versionKey.get(), name))
+                return TYPE_E_REGISTRYACCESS;
+        }
+    }
+    versionKey.close();
+    if (RegDeleteKeyA(libraryKey.get(), version.c_str()) != ERROR_SUCCESS)
+        return TYPE_E_REGISTRYACCESS;
+    bool libraryEmpty = subkeyNames(libraryKey.get()).empty();
+    libraryKey.close();
+    if (libraryEmpty) {
+        Key typeLibRoot;
+        if (!openKey(HKEY_CLASSES_ROOT, "TypeLib", KEY_ALL_ACCESS, typeLibRoot) ||
+            RegDeleteKeyA(typeLibRoot.get(), libidText.c_str()) != ERROR_SUCCESS)
+            return TYPE_E_REGISTRYACCESS;
+    }
+    return S_OK;
+}
+
+} // namespace
+} // namespace comrt::typelib
+
+using namespace comrt::typelib;
+
+HRESULT STDAPICALLTYPE RegisterTypeLib(ITypeLib* ptlib, OLECHAR* szFullPath, OLECHAR* szHelpDir)
+{
+    if (ptlib == nullptr || szFullPath == nullptr || szFullPath[0] == 0)
+        return E_INVALIDARG;
+    try {
+        return registerLibrary(ptlib, szFullPath, szHelpDir);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT STDAPICALLTYPE UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, LCID lcid, SYSKIND syskind)
+{
+    try {
+        return unregisterLibrary(libID, wVerMajor, wVerMinor, lcid, syskind);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT STDAPICALLTYPE QueryPathOfRegTypeLib(REFGUID guid, WORD wMaj, WORD wMin, LCID lcid, BSTR* lpbstrPath)
+{
+    if (lpbstrPath == nullptr)
+        return E_INVALIDARG;
+    *lpbstrPath = nullptr;
+    try {
+        std::optional<std::u16string> path = registeredPath(guid, wMaj, wMin, lcid);
+        if (!path)
+            return TYPE_E_LIBNOTREGISTERED;
+        *lpbstrPath = SysAllocStringLen(path->data(), static_cast<UINT>(path->size()));
+        return *lpbstrPath != nullptr ? S_OK : E_OUTOFMEMORY;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT STDAPICALLTYPE LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCID lcid, ITypeLib** pptlib)
+{
+    if (pptlib == nullptr)
+        return E_INVALIDARG;
+    *pptlib = nullptr;
+    try {
+        std::optional<std::u16string> path = registeredPath(rguid, wVerMajor, wVerMinor, lcid);
+        if (!path)
+            return TYPE_E_LIBNOTREGISTERED;
+        HRESULT hr = LoadTypeLib(path->c_str(), pptlib);
+        if (FAILED(hr))
+            return hr;
+        // The file may since have been replaced by another version of the library.
+        TLIBATTR* attr = nullptr;
+        hr = (*pptlib)->GetLibAttr(&attr);
+        if (SUCCEEDED(hr)) {
+            bool matches = attr->guid == rguid && attr->wMajorVerNum == wVerMajor && attr->wMinorVerNum >= wVerMinor;
+            (*pptlib)->ReleaseTLibAttr(attr);
+            if (!matches)
+                hr = TYPE_E_LIBNOTREGISTERED;
+        }
+        if (FAILED(hr)) {
+            (*pptlib)->Release();
+            *pptlib = nullptr;
+        }
+        return hr;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
