@@ -1,0 +1,6 @@
+#include "server/AtlException.h"
+
+void throwAtlException(HRESULT hr)
+{
+    throw CAtlException(hr);
+}
