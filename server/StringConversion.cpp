@@ -135,10 +135,11 @@ LPSTR CConversionBuffers::toAnsi(LPCWSTR source)
 {
     if (source == nullptr)
         return nullptr;
-    // A double-byte code page needs up to two bytes per character.
-    size_t bytes = (lengthOf(source) + 1) * 2;
-    if (bytes > 0x7FFFFFFF)
-        throwAtlException(E_OUTOFMEMORY);
+    // Ask the code page for the size: UTF-8 needs up to three bytes per character.
+    const int needed = WideCharToMultiByte(getConversionCodePage(), 0, source, -1, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0)
+        throwConversionFailure();
+    const size_t bytes = static_cast<size_t>(needed);
     auto* destination = static_cast<LPSTR>(allocate(bytes));
     if (wideToAnsi(destination, source, static_cast<int>(bytes)) == nullptr)
         throwConversionFailure();

@@ -3,6 +3,7 @@
 #include "platform/Com.h"
 #include "platform/TestHooks.h"
 #include "server/ServerModule.h"
+#include "server/AtlException.h"
 #include "server/StringConversion.h"
 #include "server/Win32Result.h"
 
@@ -106,6 +107,23 @@ TEST(ConversionBuffers, ShortAndLongStringsRoundTrip)
     for (const auto& [text, wide] : converted)
         EXPECT_EQ(std::string(buffers.toAnsi(wide)), text);
     EXPECT_EQ(std::string(buffers.toAnsi(longWide)), longText);
+}
+
+TEST(ConversionBuffers, TextNeedingThreeBytesPerCharacterFits)
+{
+    // The runtime's ANSI code page is UTF-8, where each of these characters takes three bytes.
+    CConversionBuffers buffers;
+    const char* text = "\xE7\xB1\xBB\xE5\x9E\x8B\xE5\xBA\x93"; // "type library" in three characters
+    LPCWSTR wide = buffers.toWide(text);
+    ASSERT_NE(wide, nullptr);
+    LPCSTR back = nullptr;
+    try {
+        back = buffers.toAnsi(wide);
+    } catch (const CAtlException& e) {
+        FAIL() << "conversion raised " << std::hex << e.m_hr;
+    }
+    ASSERT_NE(back, nullptr);
+    EXPECT_STREQ(back, text);
 }
 
 TEST(Win32Result, PositiveCodesBecomeWin32Failures)
