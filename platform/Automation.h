@@ -3,7 +3,9 @@
 
 #include "Unknown.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <oleauto.h>
+#else
 
 typedef unsigned short VARTYPE;
 enum VARENUM : VARTYPE {

@@ -4,7 +4,9 @@
 
 #include "Types.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <mbstring.h>
+#else
 
 #include <pthread.h>
 

@@ -3,7 +3,10 @@
 
 #include "Types.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <shellapi.h>
+#include <shlwapi.h>
+#else
 
 typedef struct HICON__* HICON;
 

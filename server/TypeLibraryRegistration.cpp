@@ -5,10 +5,6 @@
 #include "server/StringConversion.h"
 #include "server/Win32Result.h"
 
-#ifdef _WIN32
-#include <shlwapi.h> // PathFindExtensionA lives here on Windows
-#endif
-
 namespace {
 
 const WCHAR kTypeLibraryExtension[] = {'.', 't', 'l', 'b', 0};
