@@ -1,0 +1,56 @@
+// The colour converter the graph inserts after a decoder: each decoded
+// frame is converted, in one pass, straight into the buffer of the sample
+// it sends on: packed 24-bit BGR, rows padded to 4 bytes, bottom row first
+// (the platform's 24-bit RGB video layout).
+#pragma once
+
+#include "platform/linux/media/MediaFilter.h"
+#include "platform/linux/media/MediaSample.h"
+
+#include <memory>
+
+struct AVFrame;
+struct SwsContext;
+
+namespace comrt::media {
+
+class ColourConverter final : public MediaFilter {
+public:
+    static HRESULT create(MediaFilter** out);
+
+    HRESULT checkInputType(MediaPin& in, MediaPin& from, const AM_MEDIA_TYPE& mt) override;
+    HRESULT getOutputType(MediaPin& out, int index, AM_MEDIA_TYPE& mt) override;
+    HRESULT receive(MediaPin& in, StreamItem& item) override;
+
+protected:
+    HRESULT activate() override;
+    void deactivate() override;
+
+private:
+    // One scaler context and the colour details it was last set up with.
+    struct Scaler {
+        SwsContext* sws = nullptr;
+        int colorspace = -1;
+        int fullRange = -1;
+        ~Scaler();
+        SwsContext* prepare(int srcWidth, int srcHeight, int srcFormat, int dstWidth, int dstHeight, int flags,
+                            int colorspace, bool fullRange);
+    };
+
+    ColourConverter();
+    ~ColourConverter() override;
+    HRESULT convert(const AVFrame& frame, MediaSample& sample);
+    HRESULT fail(HRESULT hr);
+
+    MediaPin& m_in;
+    MediaPin& m_out;
+    std::shared_ptr<SamplePool> m_pool;
+    Scaler m_scaler;
+    int m_width = 0;
+    int m_height = 0; // rows; the output type's biHeight may be negative
+    bool m_topDown = false;
+    size_t m_pitch = 0;
+    bool m_failed = false;
+};
+
+} // namespace comrt::media

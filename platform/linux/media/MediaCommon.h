@@ -1,0 +1,151 @@
+// What the pipeline's filters share among themselves and with the graph:
+// result codes the public headers do not name, private interface ids, the
+// item that travels down a chain of pins, and the graph's event sink.
+#pragma once
+
+#include "platform/DirectShow.h"
+
+#include <atomic>
+
+struct AVPacket;
+struct AVFrame;
+
+#ifndef VFW_E_INVALID_DIRECTION
+#define VFW_E_INVALID_DIRECTION COMRT_HR(0x80040208)
+#endif
+#ifndef VFW_E_NO_TRANSPORT
+#define VFW_E_NO_TRANSPORT COMRT_HR(0x80040266)
+#endif
+#ifndef VFW_S_DUPLICATE_NAME
+#define VFW_S_DUPLICATE_NAME COMRT_HR(0x0004022D)
+#endif
+#ifndef VFW_E_DUPLICATE_NAME
+#define VFW_E_DUPLICATE_NAME COMRT_HR(0x8004022D)
+#endif
+#ifndef VFW_E_BUFFER_OVERFLOW
+#define VFW_E_BUFFER_OVERFLOW COMRT_HR(0x8004020D)
+#endif
+#ifndef VFW_E_SAMPLE_TIME_NOT_SET
+#define VFW_E_SAMPLE_TIME_NOT_SET COMRT_HR(0x80040249)
+#endif
+#ifndef VFW_E_MEDIA_TIME_NOT_SET
+#define VFW_E_MEDIA_TIME_NOT_SET COMRT_HR(0x80040251)
+#endif
+#ifndef VFW_E_RUNTIME_ERROR
+#define VFW_E_RUNTIME_ERROR COMRT_HR(0x8004020B)
+#endif
+
+namespace comrt::media {
+
+// Interface ids that only this runtime's own objects answer: they let the
+// graph and the filters find each other's implementation behind a pin or a
+// graph pointer, and refuse foreign objects.
+extern const GUID IID_MediaPinImpl;
+extern const GUID IID_MediaFilterImpl;
+extern const GUID IID_MediaEventSink;
+// The subtype between the decoder and the colour converter: a decoded frame
+// in whatever layout the decoder produced.
+extern const GUID MEDIASUBTYPE_DecodedFrame;
+
+// One item pushed from an output pin to the input pin it is connected to,
+// on the streaming thread. Exactly one member is set.
+struct StreamItem {
+    const AVPacket* packet = nullptr; // compressed data, from the source
+    AVFrame* frame = nullptr;         // a decoded picture, from the decoder
+    IMediaSample* sample = nullptr;   // a finished sample, from the converter on
+    // Presentation time of a frame, in 100 ns units, when known.
+    bool hasTime = false;
+    REFERENCE_TIME start = 0;
+    REFERENCE_TIME end = 0;
+    bool syncPoint = false;
+};
+
+// The source filter whose streaming thread is the calling thread, or null.
+// A streaming thread must never wait for itself to end.
+const void* currentStreamingSource();
+void setStreamingSource(const void* source);
+
+// Whether a picture of this size fits the limits below, in the pipeline's
+// 24-bit layout (rows padded to 4 bytes).
+bool frameSizeAcceptable(int64_t width, int64_t height);
+
+// How the graph hears from its filters (EC_COMPLETE, EC_ERRORABORT, ...).
+struct EventSink {
+    virtual void notifyEvent(LONG code, LONG_PTR param1, LONG_PTR param2) = 0;
+
+protected:
+    ~EventSink() = default;
+};
+
+// Atomic reference count of an object that deletes itself at zero.
+class RefCount {
+public:
+    ULONG addRef() { return m_count.fetch_add(1, std::memory_order_relaxed) + 1; }
+    // The count after the release; 0 means the caller must delete the object.
+    ULONG release() { return m_count.fetch_sub(1, std::memory_order_acq_rel) - 1; }
+
+private:
+    std::atomic<ULONG> m_count{1};
+};
+
+// Limits that keep hostile files from exhausting memory or time.
+constexpr int kMaxFrameDimension = 16384;
+constexpr int64_t kMaxFrameBytes = int64_t(256) << 20;
+// Video packets the decoder may take without producing a picture before it gives up.
+constexpr int kMaxPacketsWithoutFrame = 512;
+// Packets in a row that the source may read without one for its video stream.
+constexpr int kMaxForeignPacketsInARow = 20000;
+
+// Counted-reference helper for the implementation; never crosses an interface.
+template <class T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ComPtr(std::nullptr_t) {}
+    explicit ComPtr(T* p, bool addRef = true) : m_p(p)
+    {
+        if (m_p && addRef)
+            m_p->AddRef();
+    }
+    ComPtr(const ComPtr& o) : m_p(o.m_p)
+    {
+        if (m_p)
+            m_p->AddRef();
+    }
+    ComPtr(ComPtr&& o) noexcept : m_p(o.m_p) { o.m_p = nullptr; }
+    ~ComPtr() { reset(); }
+    ComPtr& operator=(ComPtr o) noexcept
+    {
+        T* t = m_p;
+        m_p = o.m_p;
+        o.m_p = t;
+        return *this;
+    }
+    void reset()
+    {
+        if (T* p = m_p) {
+            m_p = nullptr;
+            p->Release();
+        }
+    }
+    // Hands the reference over to the caller.
+    T* detach()
+    {
+        T* p = m_p;
+        m_p = nullptr;
+        return p;
+    }
+    T* get() const { return m_p; }
+    T* operator->() const { return m_p; }
+    explicit operator bool() const { return m_p != nullptr; }
+    T** put()
+    {
+        reset();
+        return &m_p;
+    }
+
+private:
+    T* m_p = nullptr;
+};
+
+} // namespace comrt::media

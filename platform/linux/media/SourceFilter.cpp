@@ -1,0 +1,226 @@
+#include "platform/linux/media/SourceFilter.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <new>
+#include <system_error>
+
+namespace comrt::media {
+
+SourceFilter::SourceFilter() : MediaFilter(GUID_NULL), m_out(addPin(PINDIR_OUTPUT, u"Output")) {}
+
+SourceFilter::~SourceFilter()
+{
+    requestStop();
+    // The streaming thread holds a reference to this filter while it runs,
+    // so the last release comes from it only when it is about to end.
+    if (m_thread.joinable()) {
+        if (m_thread.get_id() == std::this_thread::get_id())
+            m_thread.detach();
+        else
+            m_thread.join();
+    }
+}
+
+HRESULT SourceFilter::create(const std::u16string& path, SourceFilter** out)
+{
+    *out = nullptr;
+    auto* f = new (std::nothrow) SourceFilter();
+    if (!f)
+        return E_OUTOFMEMORY;
+    HRESULT hr = f->m_file.open(path);
+    if (SUCCEEDED(hr))
+        hr = f->describeStream();
+    if (FAILED(hr)) {
+        f->Release();
+        return hr;
+    }
+    *out = f;
+    return S_OK;
+}
+
+const AVStream* SourceFilter::videoStream() const
+{
+    return m_file.isVideo() ? m_file.stream() : nullptr;
+}
+
+HRESULT SourceFilter::describeStream()
+{
+    const AVStream* st = m_file.stream();
+    const AVCodecParameters* par = st->codecpar;
+    AM_MEDIA_TYPE& mt = m_outType.get();
+    if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
+        // The container's own description: the compressed format's FOURCC and
+        // the picture size as the header claims it (checked at Connect).
+        REFERENCE_TIME frameTime = 0;
+        if (st->avg_frame_rate.num > 0 && st->avg_frame_rate.den > 0)
+            frameTime = av_rescale(10000000, st->avg_frame_rate.den, st->avg_frame_rate.num);
+        LONG w = par->width > 0 && par->width <= kMaxFrameDimension ? par->width : 0;
+        LONG h = par->height > 0 && par->height <= kMaxFrameDimension ? par->height : 0;
+        WORD bits = par->bits_per_coded_sample > 0 && par->bits_per_coded_sample <= 64
+                        ? WORD(par->bits_per_coded_sample)
+                        : 24;
+        return makeVideoInfoType(mt, fourccSubtype(par->codec_tag), w, h, bits,
+                                 par->codec_tag ? par->codec_tag : DWORD(0xFFFFFFFF), frameTime);
+    }
+    mt.majortype = par->codec_type == AVMEDIA_TYPE_AUDIO ? MEDIATYPE_Audio : MEDIATYPE_Stream;
+    mt.subtype = fourccSubtype(par->codec_tag);
+    mt.formattype = GUID_NULL;
+    return S_OK;
+}
+
+HRESULT SourceFilter::getOutputType(MediaPin&, int index, AM_MEDIA_TYPE& mt)
+{
+    if (index != 0)
+        return S_FALSE;
+    HRESULT hr = copyMediaType(mt, m_outType.get());
+    return FAILED(hr) ? hr : S_OK;
+}
+
+void SourceFilter::joinThread()
+{
+    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
+        m_thread.join();
+}
+
+HRESULT SourceFilter::start()
+{
+    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) {
+        std::lock_guard lock(m_pauseLock);
+        if (m_paused && !m_stopRequested) {
+            // Paused while running: carry on.
+            m_paused = false;
+            m_pauseChanged.notify_all();
+            return S_OK;
+        }
+    }
+    if (currentStreamingSource() == this)
+        return VFW_E_WRONG_STATE;
+    // A thread told to stop from its own callback is collected here.
+    joinThread();
+    if (!m_out.isConnected())
+        return S_OK;
+    if (m_moved) {
+        HRESULT hr = m_file.rewind();
+        if (FAILED(hr))
+            return hr;
+        m_moved = false;
+    }
+    m_stopRequested = false;
+    m_paused = false;
+    try {
+        AddRef(); // the thread's reference
+        m_thread = std::thread([this] { stream(); });
+    } catch (const std::system_error&) {
+        Release();
+        return E_OUTOFMEMORY;
+    }
+    m_moved = true;
+    return S_OK;
+}
+
+void SourceFilter::pause()
+{
+    std::lock_guard lock(m_pauseLock);
+    m_paused = true;
+}
+
+void SourceFilter::requestStop()
+{
+    m_stopRequested = true;
+    {
+        std::lock_guard lock(m_pauseLock);
+        m_paused = false;
+    }
+    m_pauseChanged.notify_all();
+}
+
+void SourceFilter::deactivate()
+{
+    requestStop();
+    // Stopped from its own callback, the thread ends once the callback
+    // returns; it is joined by the next start or by the destructor.
+    joinThread();
+}
+
+void SourceFilter::stream()
+{
+    setStreamingSource(this);
+    // Every filter of the chain stays alive while this thread pushes into
+    // it, even if the graph lets go of them from inside a callback.
+    std::vector<ComPtr<IBaseFilter>> chain;
+    try {
+        for (MediaPin* pin = m_out.peer(); pin;) {
+            MediaFilter& f = pin->filter();
+            chain.emplace_back(static_cast<IBaseFilter*>(&f));
+            MediaPin* out = f.firstPin(PINDIR_OUTPUT);
+            pin = out ? out->peer() : nullptr;
+        }
+    } catch (const std::bad_alloc&) {
+        notifyEvent(EC_ERRORABORT, E_OUTOFMEMORY);
+        Release();
+        return;
+    }
+
+    AVFormatContext* fmt = m_file.format();
+    const int index = m_file.streamIndex();
+    AVPacket* packet = av_packet_alloc();
+    if (!packet) {
+        notifyEvent(EC_ERRORABORT, E_OUTOFMEMORY);
+    } else {
+        int foreign = 0;
+        int retries = 0;
+        for (;;) {
+            if (m_stopRequested.load(std::memory_order_acquire))
+                break;
+            {
+                std::unique_lock lock(m_pauseLock);
+                m_pauseChanged.wait(lock, [this] { return !m_paused || m_stopRequested; });
+            }
+            if (m_stopRequested.load(std::memory_order_acquire))
+                break;
+
+            int ret = av_read_frame(fmt, packet);
+            if (ret == AVERROR(EAGAIN) && ++retries < 100)
+                continue;
+            if (ret < 0) {
+                if (ret == AVERROR(EIO) || ret == AVERROR(ENOMEM) || (fmt->pb && fmt->pb->error == AVERROR(EIO)))
+                    notifyEvent(EC_ERRORABORT,
+                                ret == AVERROR(ENOMEM) ? E_OUTOFMEMORY : HRESULT_FROM_WIN32(ERROR_READ_FAULT));
+                else
+                    m_out.deliverEndOfStream();
+                break;
+            }
+            retries = 0;
+            if (packet->stream_index != index) {
+                av_packet_unref(packet);
+                if (++foreign > kMaxForeignPacketsInARow) {
+                    notifyEvent(EC_ERRORABORT, VFW_E_INVALID_FILE_FORMAT);
+                    break;
+                }
+                continue;
+            }
+            foreign = 0;
+            StreamItem item;
+            item.packet = packet;
+            HRESULT hr = m_out.deliver(item);
+            av_packet_unref(packet);
+            // S_FALSE: downstream wants no more. A failure is reported here
+            // too, should the filter that failed not have done so, because a
+            // run that ends without an event would leave its waiters waiting
+            // (the graph keeps the first ending it hears of).
+            if (FAILED(hr))
+                notifyEvent(EC_ERRORABORT, hr);
+            if (hr != S_OK)
+                break;
+        }
+        av_packet_free(&packet);
+    }
+    chain.clear();
+    Release();
+}
+
+} // namespace comrt::media

@@ -1,0 +1,53 @@
+// The file source: demuxes one local file and pushes the packets of its
+// chosen stream out of its one output pin, on a streaming thread of its own
+// that runs while the filter runs.
+#pragma once
+
+#include "platform/linux/media/MediaFile.h"
+#include "platform/linux/media/MediaFilter.h"
+
+#include <condition_variable>
+#include <thread>
+
+namespace comrt::media {
+
+class SourceFilter final : public MediaFilter {
+public:
+    // Opens the file; the results of MediaFile::open.
+    static HRESULT create(const std::u16string& path, SourceFilter** out);
+
+    // The stream the output pin carries, when it is video; else null.
+    const AVStream* videoStream() const;
+    REFERENCE_TIME duration() const { return m_file.duration(); }
+    // Tells the streaming thread to end after the item it is pushing, without
+    // waiting for it: what a callback on that very thread can ask for.
+    void requestStop();
+    // Whether the calling thread is this filter's streaming thread.
+    bool isOwnThread() const { return currentStreamingSource() == this; }
+
+    HRESULT getOutputType(MediaPin& out, int index, AM_MEDIA_TYPE& mt) override;
+
+protected:
+    HRESULT start() override;
+    void pause() override;
+    void deactivate() override;
+
+private:
+    SourceFilter();
+    ~SourceFilter() override;
+    HRESULT describeStream();
+    void stream();
+    void joinThread();
+
+    MediaFile m_file;
+    MediaPin& m_out;
+    MediaType m_outType;
+    std::thread m_thread;
+    std::atomic<bool> m_stopRequested{false};
+    std::mutex m_pauseLock;
+    std::condition_variable m_pauseChanged;
+    bool m_paused = false;
+    bool m_moved = false; // packets were read since the file was opened or rewound
+};
+
+} // namespace comrt::media
