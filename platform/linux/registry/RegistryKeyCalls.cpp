@@ -29,6 +29,14 @@ LONG walk(Transaction& transaction, KeyId start, const std::vector<std::string_v
     return ERROR_SUCCESS;
 }
 
+// The open key a call starts from and the names of the sub-key path below it.
+LONG resolveSubKey(Registry& state, HKEY hKey, LPCSTR subKey, OpenKey& parent, std::vector<std::string_view>& names)
+{
+    if (const LONG rc = lookUpKey(state, hKey, 0, parent); rc != ERROR_SUCCESS)
+        return rc;
+    return splitKeyPath(subKey, names);
+}
+
 } // namespace
 
 COMRT_API LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult)
@@ -39,9 +47,7 @@ COMRT_API LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM sa
     return registryCall([&](Registry& state) -> LONG {
         OpenKey parent;
         std::vector<std::string_view> names;
-        if (const LONG rc = lookUpKey(state, hKey, 0, parent); rc != ERROR_SUCCESS)
-            return rc;
-        if (const LONG rc = splitKeyPath(lpSubKey, names); rc != ERROR_SUCCESS)
+        if (const LONG rc = resolveSubKey(state, hKey, lpSubKey, parent, names); rc != ERROR_SUCCESS)
             return rc;
         Walk reached;
         const LONG rc = state.store.read([&](Transaction& transaction) -> LONG {
@@ -66,9 +72,7 @@ COMRT_API LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR l
     return registryCall([&](Registry& state) -> LONG {
         OpenKey parent;
         std::vector<std::string_view> names;
-        if (const LONG rc = lookUpKey(state, hKey, 0, parent); rc != ERROR_SUCCESS)
-            return rc;
-        if (const LONG rc = splitKeyPath(lpSubKey, names); rc != ERROR_SUCCESS)
+        if (const LONG rc = resolveSubKey(state, hKey, lpSubKey, parent, names); rc != ERROR_SUCCESS)
             return rc;
         Walk reached;
         DWORD disposition = REG_OPENED_EXISTING_KEY;
@@ -105,9 +109,7 @@ COMRT_API LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
     return registryCall([&](Registry& state) -> LONG {
         OpenKey parent;
         std::vector<std::string_view> names;
-        if (const LONG rc = lookUpKey(state, hKey, 0, parent); rc != ERROR_SUCCESS)
-            return rc;
-        if (const LONG rc = splitKeyPath(lpSubKey, names); rc != ERROR_SUCCESS)
+        if (const LONG rc = resolveSubKey(state, hKey, lpSubKey, parent, names); rc != ERROR_SUCCESS)
             return rc;
         return state.store.write([&](Transaction& transaction) -> LONG {
             Walk reached;
