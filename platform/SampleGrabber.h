@@ -7,6 +7,10 @@
 
 #ifdef _WIN32
 #include <qedit.h>
+// mingw-w64's qedit.h declares the interfaces but not the filter classes;
+// its strmiids library defines both.
+EXTERN_C const CLSID CLSID_SampleGrabber;
+EXTERN_C const CLSID CLSID_NullRenderer;
 #else
 
 COMRT_EXTERN_GUID(CLSID_SampleGrabber);
