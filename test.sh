@@ -2,8 +2,14 @@
 # Installs what is missing, builds, and runs every test.
 #   ./test.sh              the normal build in build/
 #   ./test.sh --sanitize   the same tests under AddressSanitizer and UBSan, in build-sanitize/
+#   ./test.sh --windows [DIR]  the Windows build (default build-windows/) and its tests under Wine
 set -euo pipefail
 cd "$(dirname "$0")"
+
+if [ "${1:-}" = "--windows" ]; then
+    shift
+    exec scripts/test-windows.sh "$@"
+fi
 
 build_dir=build
 cmake_args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)

@@ -46,39 +46,59 @@ private:
     std::vector<std::pair<const char*, double>> steps_;
 };
 
-// The path as a BSTR: file names on this system are UTF-8.
+#ifdef _WIN32
+// Command-line arguments and file names arrive in the ANSI code page.
+constexpr UINT kPathCodePage = CP_ACP;
+constexpr DWORD kPathConversionFlags = 0;
+#define PATH_ENCODING "ANSI"
+#define REGISTER_HINT "regsvr32 MORVEN.ocx"
+#define OLE_TEXT(text) L"" text
+#else
+// File names on this system are UTF-8.
+constexpr UINT kPathCodePage = CP_UTF8;
+constexpr DWORD kPathConversionFlags = MB_ERR_INVALID_CHARS;
+#define PATH_ENCODING "UTF-8"
+#define REGISTER_HINT "regsvr MORVEN.ocx"
+#define OLE_TEXT(text) u"" text
+#endif
+
+// The path as a BSTR, converted from the encoding the system gives file names.
 BSTR pathToBstr(const std::string& path)
 {
-    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
-                                           nullptr, 0);
+    const int length = MultiByteToWideChar(kPathCodePage, kPathConversionFlags, path.data(),
+                                           static_cast<int>(path.size()), nullptr, 0);
     if (length <= 0)
         return nullptr;
-    std::u16string wide(static_cast<std::size_t>(length), u'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()), wide.data(),
+    std::basic_string<OLECHAR> wide(static_cast<std::size_t>(length), 0);
+    MultiByteToWideChar(kPathCodePage, kPathConversionFlags, path.data(), static_cast<int>(path.size()), wide.data(),
                         length);
     return SysAllocString(wide.c_str());
 }
 
 std::string registryInUse()
 {
+#ifdef _WIN32
+    return "the registry";
+#else
     const char* file = std::getenv("COMRT_REGISTRY");
     return file && *file ? std::string(file) : std::string("the default registry");
+#endif
 }
 
 // Creates the object by its version-independent ProgID, the way a host finds it.
 int createObject(ICMORVENProc*& object)
 {
     CLSID clsid{};
-    HRESULT hr = CLSIDFromProgID(u"" MORVEN_VERSION_INDEPENDENT_PROGID, &clsid);
+    HRESULT hr = CLSIDFromProgID(OLE_TEXT(MORVEN_VERSION_INDEPENDENT_PROGID), &clsid);
     if (FAILED(hr))
         return fail(kNoObject, "class " MORVEN_VERSION_INDEPENDENT_PROGID " is not registered in " + registryInUse() +
                                    " (CLSIDFromProgID: " + tools::describeResult(hr) +
-                                   "); register it first: regsvr MORVEN.ocx");
+                                   "); register it first: " REGISTER_HINT);
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ICMORVENProc, reinterpret_cast<void**>(&object));
     if (hr == REGDB_E_CLASSNOTREG)
         return fail(kNoObject, "class " MORVEN_VERSION_INDEPENDENT_PROGID " is not registered in " + registryInUse() +
                                    " (CoCreateInstance: " + tools::describeResult(hr) +
-                                   "); register it first: regsvr MORVEN.ocx");
+                                   "); register it first: " REGISTER_HINT);
     if (FAILED(hr) || !object)
         return fail(kNoObject, "cannot create " MORVEN_VERSION_INDEPENDENT_PROGID ": CoCreateInstance returned " +
                                    tools::describeResult(hr) + "; is the registered module still where regsvr found it?");
@@ -89,7 +109,7 @@ int grabFrame(ICMORVENProc* object, const grab::GrabOptions& options, StepTimes&
 {
     BSTR path = pathToBstr(options.video);
     if (!path)
-        return fail(kNotOpened, "the video path is not valid UTF-8: " + options.video);
+        return fail(kNotOpened, "the video path is not valid " PATH_ENCODING ": " + options.video);
     VARIANT_BOOL created = 0;
     times.time("createCapture", [&] {
         return object->createCapture(path, options.flip ? VARIANT_TRUE : VARIANT_FALSE, &created);

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Builds the Windows side and runs its host-level tests under Wine 32-bit:
+# the module checks, the test program, and morven-grab.exe on an H.264 clip.
+# The test media is made natively first, by windows_make_media of the Linux
+# build, and reached from Wine through drive Z:.
+# Usage: scripts/test-windows.sh [BUILD_DIR]
+#   BUILD_DIR: the Windows build (default build-windows).
+#   MORVEN_LINUX_BUILD_DIR: the Linux build that makes the media (default build).
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build_dir="${1:-build-windows}"
+case "$build_dir" in /*) ;; *) build_dir="$root/$build_dir" ;; esac
+linux_build="${MORVEN_LINUX_BUILD_DIR:-build}"
+case "$linux_build" in /*) ;; *) linux_build="$root/$linux_build" ;; esac
+
+fail() {
+    echo "test-windows: $*" >&2
+    exit 1
+}
+
+start=$(date +%s)
+
+# FFmpeg and the Linux build's packages, then the mingw toolchain and Wine.
+"$root/scripts/setup.sh" || fail "installing the Linux build's packages failed"
+"$root/scripts/build-windows.sh" "$build_dir" || fail "the Windows build failed"
+for program in MORVEN.ocx windows_tests.exe morven-grab.exe; do
+    [ -f "$build_dir/bin/$program" ] || fail "$build_dir/bin/$program was not built"
+done
+
+cmake -S "$root" -B "$linux_build" >/dev/null || fail "configuring the Linux build in $linux_build failed"
+cmake --build "$linux_build" -j"$(nproc)" --target windows_make_media >/dev/null ||
+    fail "building windows_make_media in $linux_build failed"
+
+media="$build_dir/windows-media"
+rm -rf "$media"
+"$linux_build/bin/windows_make_media" "$media" >/dev/null || fail "making the test media in $media failed"
+
+# A fresh prefix for every run. No audio driver (there is no sound card) and
+# no Mono or Gecko installer dialog when the prefix is made.
+export WINEPREFIX="$build_dir/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="winealsa.drv,winepulse.drv,mscoree,mshtml="
+export MORVEN_TEST_MEDIA="$media"
+export MORVEN_ROOT="$root" MORVEN_BUILD="$build_dir" MORVEN_LINUX_BUILD="$linux_build"
+rm -rf "$WINEPREFIX"
+mkdir -p "$build_dir/windows-output"
+rm -f "$build_dir/windows-output/"*
+
+# Every Wine command of the prefix runs under one display.
+set +e
+xvfb-run -a sh -c '
+    failed=""
+    wineboot -i >/dev/null 2>&1
+    if [ -x "$MORVEN_ROOT/scripts/check-windows-module.sh" ]; then
+        "$MORVEN_ROOT/scripts/check-windows-module.sh" "$MORVEN_BUILD/bin/MORVEN.ocx" || failed="$failed module-check"
+    fi
+
+    echo "test-windows: windows_tests.exe"
+    timeout 300 wine "$MORVEN_BUILD/bin/windows_tests.exe" || failed="$failed windows_tests"
+    # The library'"'"'s help strings are code page 936 text: read them once more
+    # where that is the ANSI code page.
+    echo "test-windows: windows_tests.exe, ANSI code page 936"
+    LC_ALL=zh_CN.UTF-8 timeout 300 wine "$MORVEN_BUILD/bin/windows_tests.exe" \
+        --gtest_filter="WindowsTypeLibrary.*:WindowsRegistration.*" || failed="$failed windows_tests(936)"
+
+    echo "test-windows: morven-grab.exe"
+    out="$MORVEN_BUILD/windows-output"
+    clip="$MORVEN_TEST_MEDIA/h264-66x50-1.mp4"
+    if timeout 60 wine regsvr32 /s "$MORVEN_BUILD/bin/MORVEN.ocx"; then
+        timeout 120 wine "$MORVEN_BUILD/bin/morven-grab.exe" "$clip" -o "$out/frame.png" --raw "$out/frame.bgr" ||
+            failed="$failed morven-grab"
+        timeout 60 wine regsvr32 /s /u "$MORVEN_BUILD/bin/MORVEN.ocx" || failed="$failed regsvr32/u"
+    else
+        failed="$failed regsvr32"
+    fi
+    if [ ! -s "$out/frame.png" ]; then
+        echo "test-windows: morven-grab.exe wrote no image" >&2
+        failed="$failed morven-grab-image"
+    elif ! "$MORVEN_LINUX_BUILD/bin/windows_make_media" --compare "$out/frame.png" "$clip.bgr" 66 50 6; then
+        failed="$failed morven-grab-image"
+    fi
+
+    wineserver -k >/dev/null 2>&1
+    if [ -n "$failed" ]; then
+        echo "test-windows: failed:$failed" >&2
+        exit 1
+    fi
+' 2>&1 | grep --line-buffered -v '^ALSA lib '
+status=${PIPESTATUS[0]}
+set -e
+
+elapsed=$(( $(date +%s) - start ))
+if [ "$status" -ne 0 ]; then
+    fail "FAILED after ${elapsed}s (see above)"
+fi
+echo "test-windows: all passed in ${elapsed}s"
