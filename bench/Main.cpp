@@ -5,6 +5,8 @@
 //   bench-first-frame [--cycles N] [--cpu] FILE...
 //     (--cpu: processor time of the whole process, all threads, instead of
 //     elapsed time; less disturbed by other load on the machine)
+//   bench-first-frame --only ours|libav|opencv [--cycles N] FILE
+//     (cycles of one contender alone, for profilers and instruction counts)
 //   bench-first-frame --memory ours|libav|opencv|none FILE
 //   bench-first-frame --memory-table FILE...
 #include "bench/FirstFrame.h"
@@ -99,6 +101,29 @@ int timeFiles(const std::vector<std::string>& files, int cycles, bool cpu)
     return 0;
 }
 
+// Cycles of one contender and nothing else, so that a profiler of the whole
+// process sees only its work.
+int onlyOne(const std::string& who, const std::string& file, int cycles)
+{
+    for (const Contender& c : kContenders) {
+        if (who != c.name)
+            continue;
+        std::vector<double> times;
+        for (int i = 0; i < cycles; ++i) {
+            double ms = 0;
+            if (!c.cycle(file, ms)) {
+                std::fprintf(stderr, "%s: %s got no frame\n", file.c_str(), c.name);
+                return 1;
+            }
+            times.push_back(ms);
+        }
+        std::printf("%s %s=%.2f cycles=%d\n", file.c_str(), c.name, median(times), cycles);
+        return 0;
+    }
+    std::fprintf(stderr, "unknown contender %s\n", who.c_str());
+    return 2;
+}
+
 int memoryOfOneCycle(const std::string& who, const std::string& file)
 {
     double ms = 0;
@@ -168,6 +193,7 @@ int memoryTable(const char* self, const std::vector<std::string>& files)
 int usage()
 {
     std::fprintf(stderr, "usage: bench-first-frame [--cycles N] [--cpu] FILE...\n"
+                         "       bench-first-frame --only ours|libav|opencv [--cycles N] FILE\n"
                          "       bench-first-frame --memory ours|libav|opencv|none FILE\n"
                          "       bench-first-frame --memory-table FILE...\n");
     return 2;
@@ -184,8 +210,12 @@ int main(int argc, char** argv)
         return memoryTable(argv[0], std::vector<std::string>(args.begin() + 1, args.end()));
     int cycles = 15;
     bool cpu = false;
+    std::string only;
     while (!args.empty() && args[0].rfind("--", 0) == 0) {
-        if (args[0] == "--cycles" && args.size() >= 2) {
+        if (args[0] == "--only" && args.size() >= 2) {
+            only = args[1];
+            args.erase(args.begin(), args.begin() + 2);
+        } else if (args[0] == "--cycles" && args.size() >= 2) {
             cycles = std::max(1, std::atoi(args[1].c_str()));
             args.erase(args.begin(), args.begin() + 2);
         } else if (args[0] == "--cpu") {
@@ -195,7 +225,9 @@ int main(int argc, char** argv)
             return usage();
         }
     }
-    if (args.empty())
+    if (args.empty() || (!only.empty() && args.size() != 1))
         return usage();
+    if (!only.empty())
+        return onlyOne(only, args[0], cycles);
     return timeFiles(args, cycles, cpu);
 }

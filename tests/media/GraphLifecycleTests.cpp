@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <future>
+#include <sched.h>
 
 using namespace mediatest;
 using namespace std::chrono_literals;
@@ -199,3 +200,29 @@ TEST_F(GraphLifecycle, ReleasingTheLastReferenceInsideTheCallbackIsSafe)
 }
 
 } // namespace
+
+// A one-shot run's thread is queued on the caller's processor to start, but
+// must not stay tied to it, and the caller's own set must not change.
+TEST_F(GraphLifecycle, OneShotThreadMayRunOnEveryProcessorTheCallerMay)
+{
+    cpu_set_t callers;
+    ASSERT_EQ(sched_getaffinity(0, sizeof callers, &callers), 0);
+    for (bool oneShot : {true, false}) {
+        SCOPED_TRACE(oneShot ? "one-shot" : "streaming");
+        RecordingCallback cb;
+        Chain chain;
+        ASSERT_EQ(chain.build(shortClip), S_OK);
+        chain.listen(cb, oneShot);
+        cpu_set_t streaming;
+        CPU_ZERO(&streaming);
+        cb.onSample = [&](IMediaSample*) {
+            if (cb.samples == 0) // the first sample
+                sched_getaffinity(0, sizeof streaming, &streaming);
+        };
+        ASSERT_EQ(chain.runToCompletion(), EC_COMPLETE);
+        EXPECT_TRUE(CPU_EQUAL(&streaming, &callers));
+        cpu_set_t after;
+        ASSERT_EQ(sched_getaffinity(0, sizeof after, &after), 0);
+        EXPECT_TRUE(CPU_EQUAL(&after, &callers));
+    }
+}

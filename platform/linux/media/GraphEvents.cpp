@@ -33,21 +33,25 @@ void GraphEvents::setRunning(bool running)
 
 void GraphEvents::post(LONG code, LONG_PTR param1, LONG_PTR param2)
 {
-    std::lock_guard lock(m_lock);
-    if (code == EC_COMPLETE) {
-        // The graph completes once every renderer has.
-        if (m_pendingRenderers > 0 && --m_pendingRenderers > 0)
-            return;
-        if (m_completion != 0)
-            return;
-        m_completion = EC_COMPLETE;
-    } else if (code == EC_ERRORABORT || code == EC_USERABORT) {
-        if (m_completion != 0)
-            return;
-        m_completion = code;
+    {
+        std::lock_guard lock(m_lock);
+        if (code == EC_COMPLETE) {
+            // The graph completes once every renderer has.
+            if (m_pendingRenderers > 0 && --m_pendingRenderers > 0)
+                return;
+            if (m_completion != 0)
+                return;
+            m_completion = EC_COMPLETE;
+        } else if (code == EC_ERRORABORT || code == EC_USERABORT) {
+            if (m_completion != 0)
+                return;
+            m_completion = code;
+        }
+        if (m_queue.size() < kMaxQueuedEvents)
+            m_queue.push_back({code, param1, param2});
     }
-    if (m_queue.size() < kMaxQueuedEvents)
-        m_queue.push_back({code, param1, param2});
+    // Woken after the lock is let go, a waiter does not wake only to wait
+    // for the lock. (The graph outlives every streaming thread that posts.)
     m_changed.notify_all();
 }
 

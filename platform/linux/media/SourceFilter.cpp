@@ -1,12 +1,12 @@
 #include "platform/linux/media/SourceFilter.h"
 
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
 
 #include <new>
-#include <system_error>
 
 namespace comrt::media {
 
@@ -18,7 +18,7 @@ SourceFilter::~SourceFilter()
     // The streaming thread holds a reference to this filter while it runs,
     // so the last release comes from it only when it is about to end.
     if (m_thread.joinable()) {
-        if (m_thread.get_id() == std::this_thread::get_id())
+        if (m_thread.isCurrent())
             m_thread.detach();
         else
             m_thread.join();
@@ -80,15 +80,21 @@ HRESULT SourceFilter::getOutputType(MediaPin&, int index, AM_MEDIA_TYPE& mt)
     return FAILED(hr) ? hr : S_OK;
 }
 
+bool SourceFilter::oneShot() const
+{
+    MediaPin* peer = m_out.peer();
+    return peer && peer->filter().endsAfterFirstSample();
+}
+
 void SourceFilter::joinThread()
 {
-    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
+    if (m_thread.joinable() && !m_thread.isCurrent())
         m_thread.join();
 }
 
 HRESULT SourceFilter::start()
 {
-    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) {
+    if (m_thread.joinable() && !m_thread.isCurrent()) {
         std::lock_guard lock(m_pauseLock);
         if (m_paused && !m_stopRequested) {
             // Paused while running: carry on.
@@ -111,10 +117,9 @@ HRESULT SourceFilter::start()
     }
     m_stopRequested = false;
     m_paused = false;
-    try {
-        AddRef(); // the thread's reference
-        m_thread = std::thread([this] { stream(); });
-    } catch (const std::system_error&) {
+    AddRef(); // the thread's reference
+    // In a one-shot run the caller waits for this run's one sample next.
+    if (!m_thread.start([this] { stream(); }, oneShot())) {
         Release();
         return E_OUTOFMEMORY;
     }

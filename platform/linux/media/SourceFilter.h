@@ -5,9 +5,11 @@
 
 #include "platform/linux/media/MediaFile.h"
 #include "platform/linux/media/MediaFilter.h"
+#include "platform/linux/media/StreamingThread.h"
 
+#include <atomic>
 #include <condition_variable>
-#include <thread>
+#include <mutex>
 
 namespace comrt::media {
 
@@ -38,11 +40,13 @@ private:
     HRESULT describeStream();
     void stream();
     void joinThread();
+    // Whether the chain ends after its first sample.
+    bool oneShot() const;
 
     MediaFile m_file;
     MediaPin& m_out;
     MediaType m_outType;
-    std::thread m_thread;
+    StreamingThread m_thread;
     std::atomic<bool> m_stopRequested{false};
     std::mutex m_pauseLock;
     std::condition_variable m_pauseChanged;
