@@ -115,12 +115,6 @@ Bgr patternPixel(int x, int y, int frame)
                static_cast<uint8_t>(hi ^ ((frame * 37 + 91) & 255))};
 }
 
-Bgr Frame::at(int x, int y) const
-{
-    const uint8_t* p = &pixels[(static_cast<size_t>(y) * width + x) * 3];
-    return Bgr{p[0], p[1], p[2]};
-}
-
 Frame patternFrame(int width, int height, int frame)
 {
     Frame f;
@@ -268,35 +262,6 @@ Frame expectedFirstFrame(const std::string& file)
                                  file);
     f.pixels.assign(raw.begin(), raw.end());
     return f;
-}
-
-size_t paddedRowBytes(int width)
-{
-    return (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
-}
-
-Frame frameFromBuffer(const uint8_t* buffer, int width, int height, bool bottomUp)
-{
-    Frame f;
-    f.width = width;
-    f.height = height;
-    f.pixels.resize(static_cast<size_t>(width) * height * 3);
-    size_t pitch = paddedRowBytes(width);
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* row = buffer + pitch * static_cast<size_t>(bottomUp ? height - 1 - y : y);
-        std::memcpy(&f.pixels[static_cast<size_t>(y) * width * 3], row, static_cast<size_t>(width) * 3);
-    }
-    return f;
-}
-
-double meanAbsDifference(const Frame& a, const Frame& b)
-{
-    if (a.width != b.width || a.height != b.height || a.pixels.size() != b.pixels.size() || a.pixels.empty())
-        return -1;
-    uint64_t sum = 0;
-    for (size_t i = 0; i < a.pixels.size(); ++i)
-        sum += static_cast<uint64_t>(std::abs(int(a.pixels[i]) - int(b.pixels[i])));
-    return static_cast<double>(sum) / static_cast<double>(a.pixels.size());
 }
 
 std::u16string toUtf16(const std::string& utf8)

@@ -4,6 +4,8 @@
 // missing, an encoder refusing) throws std::runtime_error naming the command.
 #pragma once
 
+#include "tests/support/Frames.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -28,24 +30,10 @@ private:
     std::string m_path;
 };
 
-struct Bgr {
-    uint8_t b, g, r;
-    bool operator==(const Bgr&) const = default;
-};
-
 // The exactly known picture of the raw BGR clips: pixel (x, y) of frame
 // `frame`, y = 0 being the top row. No two pixels of one row or one column
 // of a frame up to 4096 pixels wide and high are alike in all three bytes.
 Bgr patternPixel(int x, int y, int frame);
-
-// A decoded picture, top row first, rows packed without padding (width * 3 bytes).
-struct Frame {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> pixels;
-
-    Bgr at(int x, int y) const;
-};
 
 // Frame `frame` of the pattern above.
 Frame patternFrame(int width, int height, int frame = 0);
@@ -82,16 +70,6 @@ std::string placeUnderNonAsciiPath(const std::string& file, const std::string& d
 // The first video frame of `file` as FFmpeg itself decodes and converts it
 // to BGR24 (`ffmpeg -i file -frames:v 1 -f rawvideo -pix_fmt bgr24`).
 Frame expectedFirstFrame(const std::string& file);
-
-// Bytes per row of a 24-bit frame of `width` pixels in the pipeline's
-// layout: padded to a multiple of 4.
-size_t paddedRowBytes(int width);
-// Reads a pipeline buffer (rows padded to 4 bytes; bottom row first when
-// `bottomUp`) into a top-down packed frame.
-Frame frameFromBuffer(const uint8_t* buffer, int width, int height, bool bottomUp);
-// Mean absolute difference per byte of two frames of one size; a negative
-// value when the sizes differ.
-double meanAbsDifference(const Frame& a, const Frame& b);
 
 // UTF-8 to UTF-16, for the pipeline's wide-character paths.
 std::u16string toUtf16(const std::string& utf8);

@@ -198,31 +198,6 @@ std::optional<std::vector<std::string>> subkeyNames(HKEY root, const std::string
     return names;
 }
 
-Frame frameFromBuffer(const uint8_t* buffer, int width, int height, bool bottomFirst)
-{
-    Frame frame;
-    frame.width = width;
-    frame.height = height;
-    const size_t rowBytes = static_cast<size_t>(width) * 3;
-    const size_t pitch = (rowBytes + 3) & ~size_t{3};
-    frame.pixels.resize(rowBytes * static_cast<size_t>(height));
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* row = buffer + pitch * static_cast<size_t>(bottomFirst ? height - 1 - y : y);
-        std::memcpy(&frame.pixels[rowBytes * static_cast<size_t>(y)], row, rowBytes);
-    }
-    return frame;
-}
-
-double meanDifference(const Frame& a, const Frame& b)
-{
-    if (a.width != b.width || a.height != b.height || a.pixels.size() != b.pixels.size() || a.pixels.empty())
-        return -1;
-    uint64_t sum = 0;
-    for (size_t i = 0; i < a.pixels.size(); ++i)
-        sum += static_cast<uint64_t>(std::abs(int(a.pixels[i]) - int(b.pixels[i])));
-    return static_cast<double>(sum) / static_cast<double>(a.pixels.size());
-}
-
 std::vector<Clip> loadClips(std::string& error)
 {
     const std::string dir = mediaDirectory();

@@ -8,6 +8,7 @@
 #include <ocidl.h>
 
 #include "capture/MORVEN.h"
+#include "tests/support/Frames.h"
 
 #include <cstdint>
 #include <optional>
@@ -120,16 +121,9 @@ private:
     HRESULT m_hr;
 };
 
-// A decoded picture, top row first, rows packed (width * 3 bytes).
-struct Frame {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> pixels;
-};
-// A buffer as Grab hands it out (rows padded to 4 bytes) read top row first.
-Frame frameFromBuffer(const uint8_t* buffer, int width, int height, bool bottomFirst);
-// Mean absolute difference per byte; negative when the sizes differ.
-double meanDifference(const Frame& a, const Frame& b);
+using testmedia::Frame;
+using testmedia::frameFromBuffer;
+using testmedia::meanAbsDifference;
 
 // One clip of the media folder and FFmpeg's own first frame of it.
 struct Clip {
