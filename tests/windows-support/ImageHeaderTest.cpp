@@ -7,6 +7,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 extern "C" {
 IplImage* standin_cvCreateImageHeader(CvSize size, int depth, int channels);
 void standin_cvReleaseImageHeader(IplImage** image);
@@ -14,6 +18,16 @@ void standin_cvFlip(const CvArr* src, CvArr* dst, int flip_mode);
 }
 
 namespace {
+
+// The real library loses the header it made when it refuses a geometry (the
+// stand-in does not); the leak checker is told to look away from that one.
+class LibraryLeaksOnRefusal {
+public:
+#if defined(__SANITIZE_ADDRESS__)
+    LibraryLeaksOnRefusal() { __lsan_disable(); }
+    ~LibraryLeaksOnRefusal() { __lsan_enable(); }
+#endif
+};
 
 struct Geometry {
     int width;
@@ -76,7 +90,10 @@ TEST(ImageHeader, RefusesWhatTheLibraryRefuses)
     for (const Geometry& g : refused) {
         SCOPED_TRACE(testing::Message() << g.width << "x" << g.height << " depth " << g.depth << " channels "
                                         << g.channels);
-        EXPECT_ANY_THROW(cvCreateImageHeader(cvSize(g.width, g.height), g.depth, g.channels));
+        {
+            LibraryLeaksOnRefusal leaks;
+            EXPECT_ANY_THROW(cvCreateImageHeader(cvSize(g.width, g.height), g.depth, g.channels));
+        }
         EXPECT_ANY_THROW(standin_cvCreateImageHeader(cvSize(g.width, g.height), g.depth, g.channels));
     }
 }
