@@ -91,7 +91,7 @@ TEST(ImageHeader, RefusesWhatTheLibraryRefuses)
         SCOPED_TRACE(testing::Message() << g.width << "x" << g.height << " depth " << g.depth << " channels "
                                         << g.channels);
         {
-            LibraryLeaksOnRefusal leaks;
+            [[maybe_unused]] LibraryLeaksOnRefusal leaks;
             EXPECT_ANY_THROW(cvCreateImageHeader(cvSize(g.width, g.height), g.depth, g.channels));
         }
         EXPECT_ANY_THROW(standin_cvCreateImageHeader(cvSize(g.width, g.height), g.depth, g.channels));
