@@ -4,12 +4,8 @@
 
 extern "C" {
 #include <libavutil/frame.h>
-#include <libavutil/imgutils.h>
-#include <libavutil/pixdesc.h>
-#include <libswscale/swscale.h>
 }
 
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -19,56 +15,6 @@ namespace {
 
 // Samples that may be out at one time; a one-shot run needs one.
 constexpr int kMaxSamples = 8;
-
-// The JPEG pixel formats are the plain ones at full range; the scaler wants
-// them named so, with the range given apart.
-AVPixelFormat withoutJpegAlias(AVPixelFormat fmt, bool& fullRange)
-{
-    switch (fmt) {
-    case AV_PIX_FMT_YUVJ420P:
-        fullRange = true;
-        return AV_PIX_FMT_YUV420P;
-    case AV_PIX_FMT_YUVJ422P:
-        fullRange = true;
-        return AV_PIX_FMT_YUV422P;
-    case AV_PIX_FMT_YUVJ444P:
-        fullRange = true;
-        return AV_PIX_FMT_YUV444P;
-    case AV_PIX_FMT_YUVJ440P:
-        fullRange = true;
-        return AV_PIX_FMT_YUV440P;
-    case AV_PIX_FMT_YUVJ411P:
-        fullRange = true;
-        return AV_PIX_FMT_YUV411P;
-    default:
-        return fmt;
-    }
-}
-
-// Planar YUV the scaler turns into packed RGB of the same size with direct
-// code of its own (rows in pairs, hence an even height), which takes the
-// chroma of the nearest sample and uses none of the scaler's filters.
-bool hasDirectRgbCode(AVPixelFormat fmt, int height)
-{
-    return (fmt == AV_PIX_FMT_YUV420P || fmt == AV_PIX_FMT_YUV422P || fmt == AV_PIX_FMT_YUVA420P) && height % 2 == 0;
-}
-
-// The scaler's vector code for YUV to RGB converts 8 pixels at a time and,
-// when a row of the destination is shorter than that, silently leaves the
-// last pixels of each row unwritten. Our rows are packed (padded to 4 bytes
-// only), so for widths that are not a multiple of 8 the exact path is
-// taken, with the same nearest-sample chroma as the vector code. Where the
-// direct code converts, the filters the scaler still sets up go unused, and
-// the nearest-sample ones cost a third less to set up than the others; the
-// picture is the same.
-int scalerFlags(AVPixelFormat format, int width, int height, bool sameSize)
-{
-    if (!sameSize)
-        return SWS_BICUBIC | SWS_ACCURATE_RND;
-    if (width % 8 != 0)
-        return SWS_POINT | SWS_ACCURATE_RND;
-    return hasDirectRgbCode(format, height) ? SWS_POINT : SWS_BICUBIC;
-}
 
 } // namespace
 
@@ -124,7 +70,8 @@ HRESULT ColourConverter::activate()
         return VFW_E_INVALIDMEDIATYPE;
     m_pitch = (size_t(m_width) * 3 + 3) & ~size_t(3);
     m_pool = SamplePool::create(LONG(m_pitch * size_t(m_height)), kMaxSamples);
-    if (!m_pool)
+    m_pictures.reset(new (std::nothrow) PictureConverter());
+    if (!m_pool || !m_pictures)
         return E_OUTOFMEMORY;
     m_failed = false;
     return S_OK;
@@ -137,9 +84,7 @@ void ColourConverter::deactivate()
         m_pool->decommit();
         m_pool.reset();
     }
-    sws_freeContext(m_scaler.sws);
-    m_scaler.sws = nullptr;
-    m_scaler.colorspace = m_scaler.fullRange = -1;
+    m_pictures.reset();
 }
 
 HRESULT ColourConverter::fail(HRESULT hr)
@@ -151,78 +96,13 @@ HRESULT ColourConverter::fail(HRESULT hr)
     return hr;
 }
 
-ColourConverter::Scaler::~Scaler()
-{
-    sws_freeContext(sws);
-}
-
-SwsContext* ColourConverter::Scaler::prepare(int srcWidth, int srcHeight, int srcFormat, int dstWidth, int dstHeight,
-                                             int flags, int frameColorspace, bool frameFullRange)
-{
-    SwsContext* next = sws_getCachedContext(sws, srcWidth, srcHeight, static_cast<AVPixelFormat>(srcFormat), dstWidth,
-                                            dstHeight, AV_PIX_FMT_BGR24, flags, nullptr, nullptr, nullptr);
-    if (!next) {
-        sws = nullptr; // freed by sws_getCachedContext
-        return nullptr;
-    }
-    if (next != sws) {
-        sws = next;
-        colorspace = fullRange = -1;
-    }
-    // The frame's matrix and range, as FFmpeg's own scale filter takes them.
-    if (frameColorspace != colorspace || int(frameFullRange) != fullRange) {
-        if (!(frameColorspace == AVCOL_SPC_UNSPECIFIED && !frameFullRange && colorspace == -1))
-            sws_setColorspaceDetails(sws, sws_getCoefficients(frameColorspace), frameFullRange ? 1 : 0,
-                                     sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-        colorspace = frameColorspace;
-        fullRange = frameFullRange;
-    }
-    return sws;
-}
-
 HRESULT ColourConverter::convert(const AVFrame& frame, MediaSample& sample)
 {
-    bool fullRange = frame.color_range == AVCOL_RANGE_JPEG;
-    AVPixelFormat format = withoutJpegAlias(static_cast<AVPixelFormat>(frame.format), fullRange);
-    if (frame.width <= 0 || frame.height <= 0 || !sws_isSupportedInput(format))
-        return VFW_E_INVALIDMEDIATYPE;
-    const bool sameSize = frame.width == m_width && frame.height == m_height;
-
-    // The buffer is written from its first row on, with its own positive
-    // stride: the scaler's vector code may write a little past the end of a
-    // row, which the next row then overwrites (and the buffer's slack takes
-    // after the last). Bottom row first is had by reading the picture's
-    // planes upwards instead.
-    const uint8_t* src[4] = {frame.data[0], frame.data[1], frame.data[2], frame.data[3]};
-    int srcStride[4] = {frame.linesize[0], frame.linesize[1], frame.linesize[2], frame.linesize[3]};
-    if (!m_topDown) {
-        ptrdiff_t linesizes[4] = {frame.linesize[0], frame.linesize[1], frame.linesize[2], frame.linesize[3]};
-        size_t planeBytes[4] = {0, 0, 0, 0};
-        int planes = av_pix_fmt_count_planes(format);
-        if (planes <= 0 || av_image_fill_plane_sizes(planeBytes, format, frame.height, linesizes) < 0)
-            return VFW_E_INVALIDMEDIATYPE;
-        for (int i = 0; i < planes && i < 4; ++i) {
-            if (!src[i] || srcStride[i] == 0)
-                continue;
-            size_t rows = planeBytes[i] / size_t(std::abs(srcStride[i]));
-            src[i] += ptrdiff_t(rows - 1) * srcStride[i];
-            srcStride[i] = -srcStride[i];
-        }
-    }
-    uint8_t* base = sample.data();
-    int dstStride[4] = {int(m_pitch), 0, 0, 0};
-
     // Exactly one pass, from the decoder's planes into the sample's buffer.
-    // A decoder may deliver another size than the container announced; the
-    // picture is then scaled to the connected size, which the buffer has.
-    SwsContext* sws = m_scaler.prepare(frame.width, frame.height, format, m_width, m_height,
-                                       scalerFlags(format, m_width, m_height, sameSize), frame.colorspace, fullRange);
-    if (!sws)
-        return E_OUTOFMEMORY;
-    uint8_t* dst[4] = {base, nullptr, nullptr, nullptr};
-    if (sws_scale(sws, src, srcStride, 0, frame.height, dst, dstStride) != m_height)
-        return E_FAIL;
-
+    uint8_t* base = sample.data();
+    HRESULT hr = m_pictures->convert(frame, base, m_width, m_height, m_pitch, !m_topDown);
+    if (FAILED(hr))
+        return hr;
     // The padding at the end of each row is defined: zero.
     size_t used = size_t(m_width) * 3;
     if (used != m_pitch)
@@ -239,7 +119,7 @@ HRESULT ColourConverter::receive(MediaPin&, StreamItem& item)
         return E_FAIL;
     if (!item.frame)
         return E_UNEXPECTED;
-    if (!m_out.isConnected() || !m_pool)
+    if (!m_out.isConnected() || !m_pool || !m_pictures)
         return S_OK;
 
     MediaSample* sample = m_pool->getSample();

@@ -6,11 +6,11 @@
 
 #include "platform/linux/media/MediaFilter.h"
 #include "platform/linux/media/MediaSample.h"
+#include "platform/linux/media/PictureConverter.h"
 
 #include <memory>
 
 struct AVFrame;
-struct SwsContext;
 
 namespace comrt::media {
 
@@ -27,16 +27,6 @@ protected:
     void deactivate() override;
 
 private:
-    // One scaler context and the colour details it was last set up with.
-    struct Scaler {
-        SwsContext* sws = nullptr;
-        int colorspace = -1;
-        int fullRange = -1;
-        ~Scaler();
-        SwsContext* prepare(int srcWidth, int srcHeight, int srcFormat, int dstWidth, int dstHeight, int flags,
-                            int colorspace, bool fullRange);
-    };
-
     ColourConverter();
     ~ColourConverter() override;
     HRESULT convert(const AVFrame& frame, MediaSample& sample);
@@ -45,7 +35,7 @@ private:
     MediaPin& m_in;
     MediaPin& m_out;
     std::shared_ptr<SamplePool> m_pool;
-    Scaler m_scaler;
+    std::unique_ptr<PictureConverter> m_pictures;
     int m_width = 0;
     int m_height = 0; // rows; the output type's biHeight may be negative
     bool m_topDown = false;

@@ -1,5 +1,7 @@
 #include "platform/linux/media/MediaSample.h"
 
+#include "platform/linux/media/PictureConverter.h"
+
 #include "platform/linux/media/LargeBuffers.h"
 
 #include <cstdlib>
@@ -10,8 +12,8 @@ namespace comrt::media {
 
 namespace {
 
-// Vector code of the converters may store a little beyond the last row.
-constexpr size_t kBufferSlack = 256;
+// Vector code of the converter may store a little beyond the last row.
+constexpr size_t kBufferSlack = kConversionSlack;
 
 } // namespace
 

@@ -1,0 +1,51 @@
+// Turns a decoded picture into the pipeline's 24-bit layout (packed BGR,
+// rows a given pitch apart, bottom row first or top row first) in one
+// pass, giving the very pixels FFmpeg's own command line gives for it
+// (`ffmpeg -i FILE -pix_fmt bgr24`): libswscale set up as the scale filter
+// that command inserts sets it up (bicubic, its chroma siting, the frame's
+// matrix and range), whatever the picture's format.
+#pragma once
+
+#include "platform/DirectShow.h"
+
+#include <cstddef>
+#include <cstdint>
+
+struct AVFrame;
+struct SwsContext;
+
+namespace comrt::media {
+
+// Bytes the converter may store past the last row of a buffer.
+constexpr size_t kConversionSlack = 64;
+
+class PictureConverter {
+public:
+    PictureConverter() = default;
+    ~PictureConverter();
+    PictureConverter(const PictureConverter&) = delete;
+    PictureConverter& operator=(const PictureConverter&) = delete;
+
+    // Writes `frame`, scaled to `width` x `height` if it has another size,
+    // into `buffer`: rows `pitch` bytes apart, bottom row first when
+    // `bottomUp`, with kConversionSlack writable bytes after the last row.
+    // The padding at the end of each row is left as it was.
+    HRESULT convert(const AVFrame& frame, uint8_t* buffer, int width, int height, size_t pitch, bool bottomUp);
+
+private:
+    // A scaler context and what it was set up for.
+    struct Scaler {
+        SwsContext* sws = nullptr;
+        int format = -1;
+        int srcWidth = 0, srcHeight = 0, dstWidth = 0, dstHeight = 0;
+        int range = -1;
+        int colorspace = -1;
+        ~Scaler();
+        SwsContext* prepare(const AVFrame& frame, int srcWidth, int dstWidth, int dstHeight);
+    };
+
+    Scaler m_picture;
+    Scaler m_lastColumns;
+};
+
+} // namespace comrt::media
