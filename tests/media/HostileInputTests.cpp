@@ -202,9 +202,12 @@ TEST_F(HostileInput, FileWithoutVideoHasASourceThatCannotConnect)
     EXPECT_TRUE(chain.sourceOut);
 }
 
-TEST_F(HostileInput, ClaimedSizesThatCannotBeHeldFailToConnect)
+TEST_F(HostileInput, StreamsWithoutADecodablePictureFailToConnect)
 {
-    for (auto [w, h] : {std::pair{0, 0}, {100000, 100000}, {16, 0}, {40000, 16}, {16384, 16384}, {-16, 16}}) {
+    // The headers claim pictures of these sizes; the packets hold 16x16 ones,
+    // too short for any of them. Whatever the claim, nothing is allocated
+    // for it and nothing decodes.
+    for (auto [w, h] : {std::pair{0, 0}, {100000, 100000}, {16, 0}, {40000, 16}, {16384, 16384}, {-16, 16}, {64, 64}}) {
         SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
         std::string path = testmedia::makeAviWithClaimedSize(dir->path(), w, h);
         Chain chain;
@@ -215,13 +218,6 @@ TEST_F(HostileInput, ClaimedSizesThatCannotBeHeldFailToConnect)
             EXPECT_FAILED(hr);
         }
     }
-}
-
-TEST_F(HostileInput, UndecodableFramesAbortTheRun)
-{
-    // The headers claim 64x64 pictures, the packets hold 16x16 ones.
-    RecordingCallback cb;
-    EXPECT_EQ(buildAndRun(testmedia::makeAviWithClaimedSize(dir->path(), 64, 64), cb), EC_ERRORABORT);
 }
 
 TEST_F(HostileInput, TruncatedFilesEndCleanly)

@@ -1,5 +1,6 @@
 #include "platform/linux/media/DecoderFilter.h"
 
+#include "platform/linux/media/KeyPackets.h"
 #include "platform/linux/media/SourceFilter.h"
 
 extern "C" {
@@ -13,13 +14,18 @@ namespace comrt::media {
 
 namespace {
 
-// The one-shot case wants the first picture as soon as possible: each
-// frame thread delays it by one packet, and slice threads only help streams
-// cut into several slices, at the cost of starting the threads. A stream
-// that is played on gets the decoder's automatic choice.
-constexpr int kFirstFrameThreads = 1;
+// When only the first picture is wanted it should come as soon as possible:
+// each frame thread delays it by one packet, and slice threads only help
+// streams cut into several slices, at the cost of starting the threads. A
+// stream that is played on gets the decoder's automatic choice.
+constexpr int kFirstPictureThreads = 1;
 
 const AVRational kReferenceTimeBase = {1, 10000000};
+
+HRESULT fromAverror(int ret)
+{
+    return ret == AVERROR(ENOMEM) ? E_OUTOFMEMORY : VFW_E_UNSUPPORTED_STREAM;
+}
 
 } // namespace
 
@@ -30,7 +36,8 @@ DecoderFilter::DecoderFilter()
 
 DecoderFilter::~DecoderFilter()
 {
-    deactivate();
+    closeDecoder();
+    dropFirstPicture();
 }
 
 HRESULT DecoderFilter::create(MediaFilter** out)
@@ -39,11 +46,11 @@ HRESULT DecoderFilter::create(MediaFilter** out)
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-const AVStream* DecoderFilter::sourceStream() const
+SourceFilter* DecoderFilter::source() const
 {
     MediaPin* peer = m_in.peer();
     auto* source = peer ? dynamic_cast<SourceFilter*>(&peer->filter()) : nullptr;
-    return source ? source->videoStream() : nullptr;
+    return source && source->videoStream() ? source : nullptr;
 }
 
 HRESULT DecoderFilter::checkInputType(MediaPin&, MediaPin& from, const AM_MEDIA_TYPE& mt)
@@ -59,73 +66,178 @@ HRESULT DecoderFilter::checkInputType(MediaPin&, MediaPin& from, const AM_MEDIA_
 
 HRESULT DecoderFilter::getOutputType(MediaPin&, int index, AM_MEDIA_TYPE& mt)
 {
-    const AVStream* st = sourceStream();
-    if (index != 0 || !st)
+    SourceFilter* src = source();
+    if (index != 0 || !src)
         return S_FALSE;
-    // The size the container gives; nothing is decoded to learn it. A
-    // size that could not be held is refused here, so Connect fails.
-    const AVCodecParameters* par = st->codecpar;
-    if (!frameSizeAcceptable(par->width, par->height))
+    // No picture, no type: a stream that yields none cannot be connected.
+    if (readFirstPicture() != S_OK || !frameSizeAcceptable(m_firstWidth, m_firstHeight))
         return S_FALSE;
+    const AVStream* st = src->videoStream();
     REFERENCE_TIME frameTime = 0;
     if (st->avg_frame_rate.num > 0 && st->avg_frame_rate.den > 0)
         frameTime = av_rescale(10000000, st->avg_frame_rate.den, st->avg_frame_rate.num);
-    HRESULT hr = makeVideoInfoType(mt, MEDIASUBTYPE_DecodedFrame, par->width, par->height, 0, DWORD(0xFFFFFFFF),
+    HRESULT hr = makeVideoInfoType(mt, MEDIASUBTYPE_DecodedFrame, m_firstWidth, m_firstHeight, 0, DWORD(0xFFFFFFFF),
                                    frameTime);
     return FAILED(hr) ? hr : S_OK;
 }
 
-HRESULT DecoderFilter::activate()
+void DecoderFilter::connectionChanged(MediaPin& pin)
 {
-    const AVStream* st = sourceStream();
-    if (!st)
-        return m_in.isConnected() ? VFW_E_NOT_CONNECTED : S_OK;
+    // Another source, or none: what was read ahead belongs to the old one.
+    // (A graph let go of from inside a callback drops its connections while
+    // this filter is still streaming; it is left alone then.)
+    if (&pin == &m_in && state() == State_Stopped) {
+        closeDecoder();
+        dropFirstPicture();
+        m_readAheadDone = false;
+    }
+}
+
+HRESULT DecoderFilter::openDecoder(bool firstPictureOnly)
+{
+    closeDecoder();
+    SourceFilter* src = source();
+    if (!src)
+        return VFW_E_NOT_CONNECTED;
+    const AVStream* st = src->videoStream();
     const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
     if (!codec)
         return VFW_E_UNSUPPORTED_STREAM;
     m_codec = avcodec_alloc_context3(codec);
     m_frame = av_frame_alloc();
-    if (!m_codec || !m_frame)
-        return E_OUTOFMEMORY;
-    if (avcodec_parameters_to_context(m_codec, st->codecpar) < 0)
-        return E_OUTOFMEMORY;
-    m_codec->pkt_timebase = st->time_base;
-    // The stream itself may claim a larger picture than its container did;
-    // the decoder refuses to allocate one beyond what we would ever convert.
-    m_codec->max_pixels = kMaxFrameBytes / 3;
     m_buffers.reset(new (std::nothrow) FrameBuffers());
-    if (!m_buffers)
+    if (!m_codec || !m_frame || !m_buffers)
         return E_OUTOFMEMORY;
+    int ret = avcodec_parameters_to_context(m_codec, st->codecpar);
+    if (ret < 0)
+        return fromAverror(ret);
+    m_codec->pkt_timebase = st->time_base;
+    m_stream = st->codecpar;
     m_buffers->attach(m_codec);
-    m_firstFrameOnly = endsAfterFirstSample();
-    if (m_firstFrameOnly) {
-        m_codec->thread_count = kFirstFrameThreads;
+    m_firstPictureOnly = firstPictureOnly;
+    if (firstPictureOnly) {
+        m_codec->thread_count = kFirstPictureThreads;
         m_codec->thread_type = FF_THREAD_SLICE;
     } else {
         m_codec->thread_count = 0;
     }
-    int ret = avcodec_open2(m_codec, codec, nullptr);
+    ret = avcodec_open2(m_codec, codec, nullptr);
     if (ret < 0)
-        return ret == AVERROR(ENOMEM) ? E_OUTOFMEMORY : VFW_E_UNSUPPORTED_STREAM;
-    m_framesOut = 0;
-    m_packetsWithoutFrame = 0;
-    m_failed = false;
+        return fromAverror(ret);
+    m_packetsSent = 0;
     return S_OK;
 }
 
-void DecoderFilter::deactivate()
+void DecoderFilter::closeDecoder()
 {
     avcodec_free_context(&m_codec);
     av_frame_free(&m_frame);
     m_buffers.reset();
 }
 
+void DecoderFilter::dropFirstPicture()
+{
+    av_frame_free(&m_first);
+}
+
+HRESULT DecoderFilter::readFirstPicture()
+{
+    if (m_readAheadDone)
+        return m_readAheadResult;
+    SourceFilter* src = source();
+    if (!src)
+        return VFW_E_NOT_CONNECTED;
+    m_readAheadDone = true;
+    m_keepingFirst = true;
+    m_readAheadResult = readAhead(*src);
+    m_keepingFirst = false;
+    if (m_readAheadResult != S_OK) {
+        closeDecoder();
+        dropFirstPicture();
+    }
+    return m_readAheadResult;
+}
+
+HRESULT DecoderFilter::readAhead(SourceFilter& source)
+{
+    HRESULT hr = openDecoder(true);
+    if (SUCCEEDED(hr))
+        hr = source.beginReadAhead(this);
+    if (FAILED(hr))
+        return hr;
+    AVPacket* packet = av_packet_alloc();
+    if (!packet)
+        return E_OUTOFMEMORY;
+    // As far as it takes: no budget may stop short of a picture FFmpeg finds.
+    while (hr == S_OK && !m_first) {
+        hr = source.readAhead(packet);
+        if (hr == S_OK) {
+            hr = decode(packet);
+            av_packet_unref(packet);
+        } else if (hr == S_FALSE) {
+            hr = decode(nullptr);
+            break;
+        }
+    }
+    av_packet_free(&packet);
+    if (m_first) {
+        m_firstWidth = m_first->width;
+        m_firstHeight = m_first->height;
+        return S_OK;
+    }
+    return FAILED(hr) ? hr : VFW_E_INVALID_FILE_FORMAT;
+}
+
+HRESULT DecoderFilter::activate()
+{
+    SourceFilter* src = source();
+    if (!src)
+        return m_in.isConnected() ? VFW_E_NOT_CONNECTED : S_OK;
+    m_framesOut = 0;
+    m_failed = false;
+    const bool oneShot = endsAfterFirstSample();
+    // A one-shot run carries on from the read-ahead: the kept picture goes
+    // out first, and the decoder goes on with the packets after it.
+    if (oneShot && m_first && m_codec && src->continueAfterReadAhead(this))
+        return S_OK;
+    // Any other run decodes from the top, with a decoder of its own.
+    dropFirstPicture();
+    return openDecoder(oneShot);
+}
+
+void DecoderFilter::deactivate()
+{
+    closeDecoder();
+    dropFirstPicture();
+}
+
 HRESULT DecoderFilter::fail(HRESULT hr)
 {
-    if (!m_failed) {
+    // While reading ahead there is no run to abort: the caller hears of it.
+    if (!m_failed && !m_keepingFirst) {
         m_failed = true;
         notifyEvent(EC_ERRORABORT, hr);
     }
+    return hr;
+}
+
+HRESULT DecoderFilter::passOn(AVFrame* frame)
+{
+    ++m_framesOut;
+    StreamItem item;
+    item.frame = frame;
+    int64_t pts = frame->best_effort_timestamp;
+    if (pts != AV_NOPTS_VALUE && m_codec && m_codec->pkt_timebase.num > 0) {
+        item.hasTime = true;
+        item.start = av_rescale_q(pts, m_codec->pkt_timebase, kReferenceTimeBase);
+        int64_t duration = frame->pkt_duration > 0 ? frame->pkt_duration : 0;
+        item.end = item.start + av_rescale_q(duration, m_codec->pkt_timebase, kReferenceTimeBase);
+        if (item.end <= item.start)
+            item.end = item.start + 1;
+    }
+    item.syncPoint = frame->key_frame != 0;
+    HRESULT hr = m_out.isConnected() ? m_out.deliver(item) : S_OK;
+    av_frame_unref(frame);
     return hr;
 }
 
@@ -140,24 +252,60 @@ HRESULT DecoderFilter::passFrames(bool& got)
         if (ret < 0)
             return S_OK; // a broken picture; the next packet may do better
         got = true;
-        ++m_framesOut;
-        StreamItem item;
-        item.frame = m_frame;
-        int64_t pts = m_frame->best_effort_timestamp;
-        if (pts != AV_NOPTS_VALUE && m_codec->pkt_timebase.num > 0) {
-            item.hasTime = true;
-            item.start = av_rescale_q(pts, m_codec->pkt_timebase, kReferenceTimeBase);
-            int64_t duration = m_frame->pkt_duration > 0 ? m_frame->pkt_duration : 0;
-            item.end = item.start + av_rescale_q(duration, m_codec->pkt_timebase, kReferenceTimeBase);
-            if (item.end <= item.start)
-                item.end = item.start + 1;
+        if (m_keepingFirst) {
+            // Later pictures stay in the decoder for the run to collect.
+            m_first = av_frame_alloc();
+            if (!m_first)
+                return E_OUTOFMEMORY;
+            av_frame_move_ref(m_first, m_frame);
+            return S_FALSE;
         }
-        item.syncPoint = m_frame->key_frame != 0;
-        HRESULT hr = m_out.isConnected() ? m_out.deliver(item) : S_OK;
-        av_frame_unref(m_frame);
+        HRESULT hr = passOn(m_frame);
         if (hr != S_OK)
             return hr;
     }
+}
+
+HRESULT DecoderFilter::send(const AVPacket* packet, bool& got)
+{
+    ++m_packetsSent;
+    int ret = avcodec_send_packet(m_codec, packet);
+    if (ret == AVERROR(EAGAIN)) {
+        // Pictures left from before (the read-ahead stops at the first) come out first.
+        HRESULT hr = passFrames(got);
+        if (hr != S_OK)
+            return hr;
+        ret = avcodec_send_packet(m_codec, packet);
+    }
+    if (ret == AVERROR(ENOMEM))
+        return fail(E_OUTOFMEMORY);
+    // A packet the decoder refuses is passed over, as FFmpeg's own tools do.
+    return passFrames(got);
+}
+
+HRESULT DecoderFilter::decode(const AVPacket* packet)
+{
+    // A decoder that reorders pictures holds the first one back until later
+    // packets arrive. When only the first picture is wanted and this packet's
+    // picture is sure to be it, the decoder is drained for it at once.
+    const bool drainForIt = packet && m_firstPictureOnly && m_packetsSent == 0 &&
+                            showsFirstWhenDecodedFirst(*m_stream, *packet);
+    bool got = false;
+    HRESULT hr = send(packet, got);
+    if (hr != S_OK || got || !drainForIt)
+        return hr;
+    if (avcodec_send_packet(m_codec, nullptr) >= 0) {
+        hr = passFrames(got);
+        if (hr != S_OK || got)
+            return hr;
+    }
+    // Drained without a picture. A drained decoder takes nothing more, and
+    // flushing it would lose the pictures later packets refer to: a fresh
+    // one starts over with this packet and decodes on normally.
+    hr = openDecoder(m_firstPictureOnly);
+    if (FAILED(hr))
+        return fail(hr);
+    return send(packet, got);
 }
 
 HRESULT DecoderFilter::receive(MediaPin&, StreamItem& item)
@@ -166,52 +314,33 @@ HRESULT DecoderFilter::receive(MediaPin&, StreamItem& item)
         return VFW_E_WRONG_STATE;
     if (m_failed)
         return E_FAIL;
-    const AVPacket* packet = item.packet;
-    if (!packet)
+    if (!item.packet)
         return E_UNEXPECTED;
-
-    int ret = avcodec_send_packet(m_codec, packet);
-    if (ret == AVERROR(ENOMEM))
-        return fail(E_OUTOFMEMORY);
-    bool got = false;
-    HRESULT hr = passFrames(got);
-    if (hr != S_OK)
-        return hr;
-
-    // A decoder that reorders frames holds the first picture back until
-    // later packets arrive. When only the first picture is wanted, a key
-    // packet is decoded at once by draining the decoder; should that give
-    // nothing, the decoder is reset and decoding goes on with later packets.
-    if (!got && m_firstFrameOnly && m_framesOut == 0 && (packet->flags & AV_PKT_FLAG_KEY) && ret >= 0) {
-        if (avcodec_send_packet(m_codec, nullptr) >= 0) {
-            hr = passFrames(got);
-            if (hr != S_OK)
-                return hr;
-        }
-        avcodec_flush_buffers(m_codec);
+    if (m_first) {
+        HRESULT hr = passOn(m_first);
+        dropFirstPicture();
+        if (hr != S_OK)
+            return hr;
     }
-
-    if (got) {
-        m_packetsWithoutFrame = 0;
-    } else if (++m_packetsWithoutFrame > kMaxPacketsWithoutFrame) {
-        return fail(VFW_E_INVALID_FILE_FORMAT);
-    }
-    return S_OK;
+    return decode(item.packet);
 }
 
 void DecoderFilter::endOfStream(MediaPin&)
 {
     if (!m_codec || m_failed)
         return;
-    // Pictures still held by the decoder come out now.
-    if (avcodec_send_packet(m_codec, nullptr) >= 0) {
-        bool got = false;
-        HRESULT hr = passFrames(got);
-        if (FAILED(hr))
-            fail(hr);
-        if (hr != S_OK)
-            return;
+    HRESULT hr = S_OK;
+    if (m_first) {
+        hr = passOn(m_first);
+        dropFirstPicture();
     }
+    // Pictures still held by the decoder come out now.
+    if (hr == S_OK)
+        hr = decode(nullptr);
+    if (FAILED(hr))
+        fail(hr);
+    if (hr != S_OK)
+        return;
     // A stream that ends without a single picture is an error, not a completion.
     if (m_framesOut == 0) {
         fail(VFW_E_INVALID_FILE_FORMAT);

@@ -1,5 +1,12 @@
 // The video decoder the graph inserts after a file source: compressed
 // packets in, decoded frames (in the decoder's own layout) out.
+//
+// Its output type carries the size of the first picture it decodes, not the
+// size the container claims: the two differ (an MXF descriptor counting the
+// coded 1088 rows of a 1080-row picture, a header that lies). The first
+// picture is therefore decoded while the type is negotiated, reading ahead
+// from the source on the caller's thread. A one-shot run starts by handing
+// on that very picture; any other run decodes again from the top.
 #pragma once
 
 #include "platform/linux/media/FrameBuffers.h"
@@ -8,10 +15,13 @@
 #include <memory>
 
 struct AVCodecContext;
-struct AVStream;
+struct AVCodecParameters;
 struct AVFrame;
+struct AVPacket;
 
 namespace comrt::media {
+
+class SourceFilter;
 
 class DecoderFilter final : public MediaFilter {
 public:
@@ -19,6 +29,7 @@ public:
 
     HRESULT checkInputType(MediaPin& in, MediaPin& from, const AM_MEDIA_TYPE& mt) override;
     HRESULT getOutputType(MediaPin& out, int index, AM_MEDIA_TYPE& mt) override;
+    void connectionChanged(MediaPin& pin) override;
     HRESULT receive(MediaPin& in, StreamItem& item) override;
     void endOfStream(MediaPin& in) override;
 
@@ -29,20 +40,46 @@ protected:
 private:
     DecoderFilter();
     ~DecoderFilter() override;
-    const AVStream* sourceStream() const;
-    // Passes on every frame the decoder has ready; `got` tells whether any came.
+    SourceFilter* source() const;
+
+    // A fresh decoder; `firstPictureOnly` when nothing but the first picture
+    // will be wanted from it.
+    HRESULT openDecoder(bool firstPictureOnly);
+    void closeDecoder();
+    void dropFirstPicture();
+
+    // Decodes up to the first picture, once per connection, and keeps it.
+    HRESULT readFirstPicture();
+    HRESULT readAhead(SourceFilter& source);
+
+    // Sends one packet (null: the end of the stream) and passes on every
+    // picture that comes out. S_FALSE: downstream wants no more.
+    HRESULT decode(const AVPacket* packet);
+    HRESULT send(const AVPacket* packet, bool& got);
+    // Passes on every picture the decoder has ready; `got` tells whether any came.
     HRESULT passFrames(bool& got);
+    HRESULT passOn(AVFrame* frame);
     HRESULT fail(HRESULT hr);
 
     MediaPin& m_in;
     MediaPin& m_out;
     std::unique_ptr<FrameBuffers> m_buffers;
     AVCodecContext* m_codec = nullptr;
+    const AVCodecParameters* m_stream = nullptr; // the source's, which outlives the decoder's use
     AVFrame* m_frame = nullptr;
-    bool m_firstFrameOnly = false;
+    bool m_firstPictureOnly = false;
+    int64_t m_packetsSent = 0;
     int64_t m_framesOut = 0;
-    int m_packetsWithoutFrame = 0;
     bool m_failed = false;
+
+    // The read-ahead of this connection: whether it was done, its outcome,
+    // the picture's size, and the picture itself until a run hands it on.
+    bool m_readAheadDone = false;
+    HRESULT m_readAheadResult = S_OK;
+    int m_firstWidth = 0;
+    int m_firstHeight = 0;
+    AVFrame* m_first = nullptr;
+    bool m_keepingFirst = false; // reading ahead: the next picture is kept, not passed on
 };
 
 } // namespace comrt::media

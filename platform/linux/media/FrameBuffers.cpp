@@ -26,13 +26,10 @@ void freeBlock(void* opaque, uint8_t* data)
 
 AVBufferRef* allocateBlock(void*, size_t size)
 {
-    void* p = allocateLargeBuffer(size);
+    // Zeroed, as FFmpeg's default does when a pool makes a buffer.
+    void* p = allocateZeroedLargeBuffer(size);
     if (!p)
         return nullptr;
-    // Zeroed, as FFmpeg's default does when a pool makes a buffer; a
-    // picture-sized buffer is written whole by the decoder anyway.
-    if (size < (size_t(2) << 20))
-        std::memset(p, 0, size);
     AVBufferRef* ref = av_buffer_create(static_cast<uint8_t*>(p), size, freeBlock, reinterpret_cast<void*>(size), 0);
     if (!ref)
         freeLargeBuffer(p, size);

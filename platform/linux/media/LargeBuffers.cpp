@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <sys/mman.h>
 
@@ -120,6 +121,22 @@ void* allocateLargeBuffer(size_t size)
     if (void* p = kept().take(length))
         return p;
     return mapFresh(length);
+}
+
+void* allocateZeroedLargeBuffer(size_t size)
+{
+    if (!mapped(size)) {
+        void* p = allocateLargeBuffer(size);
+        if (p)
+            std::memset(p, 0, size);
+        return p;
+    }
+    size_t length = mappedLength(size);
+    if (void* p = kept().take(length)) {
+        std::memset(p, 0, size);
+        return p;
+    }
+    return mapFresh(length); // zero from the system
 }
 
 void freeLargeBuffer(void* buffer, size_t size)

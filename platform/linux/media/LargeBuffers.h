@@ -14,6 +14,10 @@ namespace comrt::media {
 // A buffer of at least `size` bytes, 64-byte aligned, or null. Its contents
 // are undefined (zero when fresh from the system, a former picture when reused).
 void* allocateLargeBuffer(size_t size);
+// The same with its first `size` bytes zero: what a decoder writes into,
+// since a damaged picture leaves parts of its buffer as they were, and a
+// picture must never show what another file left there.
+void* allocateZeroedLargeBuffer(size_t size);
 // Frees a buffer of allocateLargeBuffer; `size` is the size asked for.
 void freeLargeBuffer(void* buffer, size_t size);
 

@@ -23,10 +23,10 @@ void setStreamingSource(const void* source)
 
 bool frameSizeAcceptable(int64_t width, int64_t height)
 {
-    if (width <= 0 || height <= 0 || width > kMaxFrameDimension || height > kMaxFrameDimension)
+    if (width <= 0 || height <= 0 || width > kMaxSampleBytes || height > kMaxSampleBytes)
         return false;
     int64_t pitch = (width * 3 + 3) & ~int64_t(3);
-    return pitch * height <= kMaxFrameBytes;
+    return pitch <= kMaxSampleBytes / height;
 }
 
 } // namespace comrt::media

@@ -65,8 +65,8 @@ struct StreamItem {
 const void* currentStreamingSource();
 void setStreamingSource(const void* source);
 
-// Whether a picture of this size fits the limits below, in the pipeline's
-// 24-bit layout (rows padded to 4 bytes).
+// Whether a picture of this size can be held in the pipeline's 24-bit
+// layout (rows padded to 4 bytes) in one sample.
 bool frameSizeAcceptable(int64_t width, int64_t height);
 
 // How the graph hears from its filters (EC_COMPLETE, EC_ERRORABORT, ...).
@@ -88,13 +88,11 @@ private:
     std::atomic<ULONG> m_count{1};
 };
 
-// Limits that keep hostile files from exhausting memory or time.
-constexpr int kMaxFrameDimension = 16384;
-constexpr int64_t kMaxFrameBytes = int64_t(256) << 20;
-// Video packets the decoder may take without producing a picture before it gives up.
-constexpr int kMaxPacketsWithoutFrame = 512;
-// Packets in a row that the source may read without one for its video stream.
-constexpr int kMaxForeignPacketsInARow = 20000;
+// The largest sample the pipeline makes: its size must fit the LONG that
+// carries it (IMediaSample::GetSize, AM_MEDIA_TYPE::lSampleSize). FFmpeg
+// refuses pictures well below this (av_image_check_size), so no picture it
+// decodes is refused for its size.
+constexpr int64_t kMaxSampleBytes = 0x7FFFFFFF - 4096;
 
 // Counted-reference helper for the implementation; never crosses an interface.
 template <class T>

@@ -1,5 +1,7 @@
 #include "platform/linux/media/MediaFile.h"
 
+#include "platform/linux/media/ImageSequences.h"
+#include "platform/linux/media/LocalFiles.h"
 #include "platform/linux/media/MediaCommon.h"
 
 extern "C" {
@@ -8,29 +10,18 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace comrt::media {
 
 namespace {
 
-constexpr int kIoBufferSize = 32768;
-
-#ifndef ERROR_TOO_MANY_OPEN_FILES
-#define ERROR_TOO_MANY_OPEN_FILES 4L
-#endif
-#ifndef ERROR_FILENAME_EXCED_RANGE
-#define ERROR_FILENAME_EXCED_RANGE 206L
-#endif
-
 // Demuxers whose purpose is to fetch other resources (playlists, session
 // descriptions, lists of files). Refusing their nested opens already stops
-// them; naming them keeps them from being chosen at all.
-const char* const kRefusedDemuxers[] = {"hls", "applehttp", "concat", "dash", "sdp", "rtsp", "rtp", "sap", "imf", "image2"};
+// them; naming them keeps them from being chosen at all. (The image demuxer
+// reads a single image through our own descriptor; numbered sequences are
+// opened apart.)
+const char* const kRefusedDemuxers[] = {"hls", "applehttp", "concat", "dash", "sdp", "rtsp", "rtp", "sap", "imf"};
 
 bool isRefusedDemuxer(const AVInputFormat* fmt)
 {
@@ -50,81 +41,43 @@ bool isRefusedDemuxer(const AVInputFormat* fmt)
     return false;
 }
 
-int readPacket(void* opaque, uint8_t* buf, int size)
-{
-    int fd = *static_cast<int*>(opaque);
-    for (;;) {
-        ssize_t n = ::read(fd, buf, static_cast<size_t>(size));
-        if (n > 0)
-            return static_cast<int>(n);
-        if (n == 0)
-            return AVERROR_EOF;
-        if (errno != EINTR)
-            return AVERROR(errno);
-    }
-}
-
-int64_t seekFile(void* opaque, int64_t offset, int whence)
-{
-    int fd = *static_cast<int*>(opaque);
-    if (whence & AVSEEK_SIZE) {
-        struct stat st;
-        return fstat(fd, &st) == 0 ? int64_t(st.st_size) : AVERROR(errno);
-    }
-    off_t pos = lseek(fd, static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
-    return pos < 0 ? AVERROR(errno) : int64_t(pos);
-}
-
 // A demuxer asking to open anything besides the file itself is refused.
 int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**)
 {
     return AVERROR(EPERM);
 }
 
-HRESULT fromErrno(int err, const std::string& path)
+HRESULT fromOpenError(int ret)
 {
-    switch (err) {
-    case ENOENT: {
-        // A missing file in an existing directory, or a missing directory.
-        size_t slash = path.find_last_of('/');
-        std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-        struct stat st;
-        bool dirExists = stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-        return HRESULT_FROM_WIN32(dirExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-    }
-    case ENOTDIR:
-    case ELOOP:
-        return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-        return E_ACCESSDENIED;
-    case ENAMETOOLONG:
-        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-    case EMFILE:
-    case ENFILE:
-        return HRESULT_FROM_WIN32(ERROR_TOO_MANY_OPEN_FILES);
-    case ENOMEM:
+    if (ret == AVERROR(ENOMEM))
         return E_OUTOFMEMORY;
-    case EIO:
+    if (ret == AVERROR(EIO))
         return HRESULT_FROM_WIN32(ERROR_READ_FAULT);
-    case ENXIO:
-    case ENODEV:
-        return VFW_E_UNKNOWN_FILE_TYPE;
-    default:
-        return E_FAIL;
-    }
+    return VFW_E_INVALID_FILE_FORMAT;
 }
 
-// A path that names anything but a regular file is not opened at all
-// (opening a device can have effects of its own).
-HRESULT refuseNonRegular(const struct stat& st)
+// The video stream FFmpeg's command line takes by default: the largest
+// picture, a stream with packets seen or marked default before others of
+// its size, an attached picture (cover art) last; -1 when there is none.
+int defaultVideoStream(const AVFormatContext& ctx)
 {
-    if (S_ISREG(st.st_mode))
-        return S_OK;
-    if (S_ISDIR(st.st_mode))
-        return E_ACCESSDENIED;
-    return VFW_E_UNKNOWN_FILE_TYPE;
+    int best = -1;
+    int64_t bestScore = -1;
+    for (unsigned i = 0; i < ctx.nb_streams; ++i) {
+        const AVStream* st = ctx.streams[i];
+        if (st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO)
+            continue;
+        int64_t score = int64_t(st->codecpar->width) * st->codecpar->height +
+                        100000000 * ((st->event_flags & AVSTREAM_EVENT_FLAG_NEW_PACKETS) != 0) +
+                        5000000 * ((st->disposition & AV_DISPOSITION_DEFAULT) != 0);
+        if (st->disposition & AV_DISPOSITION_ATTACHED_PIC)
+            score = 1;
+        if (score > bestScore) {
+            best = int(i);
+            bestScore = score;
+        }
+    }
+    return best;
 }
 
 } // namespace
@@ -171,85 +124,77 @@ MediaFile::~MediaFile()
 
 HRESULT MediaFile::open(const std::u16string& path)
 {
-    if (m_fd >= 0)
+    if (m_fd >= 0 || m_format)
         return E_UNEXPECTED;
     if (path.empty())
         return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
     if (!utf16ToUtf8(path, m_url))
         return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
 
-    struct stat st;
-    if (stat(m_url.c_str(), &st) != 0)
-        return fromErrno(errno, m_url);
-    HRESULT hr = refuseNonRegular(st);
+    int64_t size = 0;
+    HRESULT hr = openRegularFile(m_url, m_fd, size);
+    // A path that names no file may name numbered images.
+    if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) && isImageSequencePattern(m_url)) {
+        m_sequence = true;
+        hr = openDemuxer();
+        return hr == VFW_E_INVALID_FILE_FORMAT ? HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) : hr;
+    }
     if (FAILED(hr))
         return hr;
-    // Non-blocking, so that a FIFO put in its place since the check cannot
-    // hold the open; the check is repeated on what was opened.
-    int fd = ::open(m_url.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return fromErrno(errno, m_url);
-    if (fstat(fd, &st) != 0 || FAILED(hr = refuseNonRegular(st))) {
-        ::close(fd);
-        return FAILED(hr) ? hr : E_FAIL;
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    m_fd = fd;
-    if (st.st_size == 0)
+    if (size == 0)
         return VFW_E_UNKNOWN_FILE_TYPE;
     return openDemuxer();
 }
 
 HRESULT MediaFile::openDemuxer()
 {
-    if (lseek(m_fd, 0, SEEK_SET) != 0)
-        return HRESULT_FROM_WIN32(ERROR_READ_FAULT);
-    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
-    if (!buffer)
-        return E_OUTOFMEMORY;
-    m_io = avio_alloc_context(buffer, kIoBufferSize, 0, &m_fd, readPacket, nullptr, seekFile);
-    if (!m_io) {
-        av_free(buffer);
-        return E_OUTOFMEMORY;
-    }
-
     const AVInputFormat* fmt = nullptr;
-    int ret = av_probe_input_buffer2(m_io, &fmt, m_url.c_str(), nullptr, 0, 0);
-    if (ret < 0 || !fmt) {
-        if (ret == AVERROR(ENOMEM))
-            return E_OUTOFMEMORY;
-        if (ret == AVERROR(EIO))
+    if (m_sequence) {
+        fmt = av_find_input_format("image2");
+        if (!fmt)
+            return VFW_E_UNKNOWN_FILE_TYPE;
+    } else {
+        if (lseek(m_fd, 0, SEEK_SET) != 0)
             return HRESULT_FROM_WIN32(ERROR_READ_FAULT);
-        return VFW_E_UNKNOWN_FILE_TYPE;
+        m_io = makeFileReader(&m_fd);
+        if (!m_io)
+            return E_OUTOFMEMORY;
+        int ret = av_probe_input_buffer2(m_io, &fmt, m_url.c_str(), nullptr, 0, 0);
+        if (ret < 0 || !fmt) {
+            if (ret == AVERROR(ENOMEM))
+                return E_OUTOFMEMORY;
+            if (ret == AVERROR(EIO))
+                return HRESULT_FROM_WIN32(ERROR_READ_FAULT);
+            return VFW_E_UNKNOWN_FILE_TYPE;
+        }
+        if (isRefusedDemuxer(fmt))
+            return VFW_E_UNKNOWN_FILE_TYPE;
     }
-    if (isRefusedDemuxer(fmt))
-        return VFW_E_UNKNOWN_FILE_TYPE;
 
     AVFormatContext* ctx = avformat_alloc_context();
     if (!ctx)
         return E_OUTOFMEMORY;
-    ctx->pb = m_io;
-    ctx->io_open = refuseNestedOpen;
+    if (m_sequence) {
+        ctx->io_open = openSequenceMember;
+        ctx->io_close2 = closeSequenceMember;
+    } else {
+        ctx->pb = m_io;
+        ctx->io_open = refuseNestedOpen;
+    }
     ctx->protocol_whitelist = av_strdup("file");
     if (!ctx->protocol_whitelist) {
         avformat_free_context(ctx);
         return E_OUTOFMEMORY;
     }
-    ret = avformat_open_input(&ctx, m_url.c_str(), fmt, nullptr);
-    if (ret < 0) {
-        // avformat_open_input freed the context; the I/O context is ours.
-        if (ret == AVERROR(ENOMEM))
-            return E_OUTOFMEMORY;
-        if (ret == AVERROR(EIO))
-            return HRESULT_FROM_WIN32(ERROR_READ_FAULT);
-        return VFW_E_INVALID_FILE_FORMAT;
-    }
+    int ret = avformat_open_input(&ctx, m_url.c_str(), fmt, nullptr);
+    if (ret < 0)
+        return fromOpenError(ret); // the context is freed; the I/O context is ours
     m_format = ctx;
 
     // The container's header is enough for the common formats; probing the
     // streams costs a decode, so it is only done when the header leaves the
     // picture's codec or size open (elementary streams, transport streams).
-    m_stream = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    m_stream = defaultVideoStream(*ctx);
     bool incomplete = ctx->nb_streams == 0;
     if (m_stream >= 0) {
         const AVCodecParameters* par = ctx->streams[m_stream]->codecpar;
@@ -261,7 +206,7 @@ HRESULT MediaFile::openDemuxer()
         ret = avformat_find_stream_info(ctx, nullptr);
         if (ret == AVERROR(ENOMEM))
             return E_OUTOFMEMORY;
-        m_stream = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+        m_stream = defaultVideoStream(*ctx);
     }
     if (ctx->nb_streams == 0)
         return VFW_E_INVALID_FILE_FORMAT;
@@ -277,10 +222,7 @@ void MediaFile::closeDemuxer()
 {
     if (m_format)
         avformat_close_input(&m_format);
-    if (m_io) {
-        av_freep(&m_io->buffer);
-        avio_context_free(&m_io);
-    }
+    freeFileReader(m_io);
     m_stream = -1;
 }
 

@@ -1,7 +1,9 @@
 // A local media file opened for demuxing. Only regular files are taken; the
 // demuxer reads through our own descriptor and may open nothing else (no
 // protocols, no other files, no devices), so no path can make the pipeline
-// reach out over a network or block on a pipe.
+// reach out over a network or block on a pipe. A path with a frame-number
+// pattern that names no file is opened as numbered images, as FFmpeg's
+// command line opens it; then only the images it names are read.
 #pragma once
 
 #include "platform/DirectShow.h"
@@ -31,8 +33,8 @@ public:
     HRESULT rewind();
 
     AVFormatContext* format() const { return m_format; }
-    // The stream the source's pin carries: the best video stream, else the
-    // first stream; -1 when there is none.
+    // The stream the source's pin carries: the video stream FFmpeg's command
+    // line would take, else the first stream; -1 when there is none.
     int streamIndex() const { return m_stream; }
     AVStream* stream() const;
     bool isVideo() const;
@@ -44,6 +46,7 @@ private:
     void closeDemuxer();
 
     int m_fd = -1;
+    bool m_sequence = false;
     std::string m_url;
     AVIOContext* m_io = nullptr;
     AVFormatContext* m_format = nullptr;

@@ -58,8 +58,8 @@ HRESULT SourceFilter::describeStream()
         REFERENCE_TIME frameTime = 0;
         if (st->avg_frame_rate.num > 0 && st->avg_frame_rate.den > 0)
             frameTime = av_rescale(10000000, st->avg_frame_rate.den, st->avg_frame_rate.num);
-        LONG w = par->width > 0 && par->width <= kMaxFrameDimension ? par->width : 0;
-        LONG h = par->height > 0 && par->height <= kMaxFrameDimension ? par->height : 0;
+        LONG w = par->width > 0 ? par->width : 0;
+        LONG h = par->height > 0 ? par->height : 0;
         WORD bits = par->bits_per_coded_sample > 0 && par->bits_per_coded_sample <= 64
                         ? WORD(par->bits_per_coded_sample)
                         : 24;
@@ -109,12 +109,14 @@ HRESULT SourceFilter::start()
     joinThread();
     if (!m_out.isConnected())
         return S_OK;
-    if (m_moved) {
+    if (m_moved && !m_continueReadAhead) {
         HRESULT hr = m_file.rewind();
         if (FAILED(hr))
             return hr;
         m_moved = false;
     }
+    m_continueReadAhead = false;
+    m_readAheadBy = nullptr;
     m_stopRequested = false;
     m_paused = false;
     AddRef(); // the thread's reference
@@ -151,6 +153,58 @@ void SourceFilter::deactivate()
     joinThread();
 }
 
+HRESULT SourceFilter::readPacket(AVPacket* packet)
+{
+    AVFormatContext* fmt = m_file.format();
+    const int index = m_file.streamIndex();
+    // Packets of other streams are skipped however many come first: a file
+    // may carry long stretches of audio before its first picture.
+    for (int retries = 0;;) {
+        int ret = av_read_frame(fmt, packet);
+        if (ret == AVERROR(EAGAIN) && ++retries < 100)
+            continue;
+        if (ret == AVERROR(ENOMEM))
+            return E_OUTOFMEMORY;
+        if (ret == AVERROR(EIO) || (ret < 0 && fmt->pb && fmt->pb->error == AVERROR(EIO)))
+            return HRESULT_FROM_WIN32(ERROR_READ_FAULT);
+        if (ret < 0)
+            return S_FALSE;
+        retries = 0;
+        if (packet->stream_index == index)
+            return S_OK;
+        av_packet_unref(packet);
+    }
+}
+
+HRESULT SourceFilter::beginReadAhead(const void* reader)
+{
+    if (state() != State_Stopped)
+        return VFW_E_NOT_STOPPED;
+    joinThread();
+    if (m_moved) {
+        HRESULT hr = m_file.rewind();
+        if (FAILED(hr))
+            return hr;
+    }
+    m_moved = true;
+    m_readAheadBy = reader;
+    m_continueReadAhead = false;
+    return S_OK;
+}
+
+HRESULT SourceFilter::readAhead(AVPacket* packet)
+{
+    if (!m_readAheadBy || state() != State_Stopped)
+        return E_UNEXPECTED;
+    return readPacket(packet);
+}
+
+bool SourceFilter::continueAfterReadAhead(const void* reader)
+{
+    m_continueReadAhead = reader && reader == m_readAheadBy;
+    return m_continueReadAhead;
+}
+
 void SourceFilter::stream()
 {
     setStreamingSource(this);
@@ -170,14 +224,10 @@ void SourceFilter::stream()
         return;
     }
 
-    AVFormatContext* fmt = m_file.format();
-    const int index = m_file.streamIndex();
     AVPacket* packet = av_packet_alloc();
     if (!packet) {
         notifyEvent(EC_ERRORABORT, E_OUTOFMEMORY);
     } else {
-        int foreign = 0;
-        int retries = 0;
         for (;;) {
             if (m_stopRequested.load(std::memory_order_acquire))
                 break;
@@ -188,30 +238,18 @@ void SourceFilter::stream()
             if (m_stopRequested.load(std::memory_order_acquire))
                 break;
 
-            int ret = av_read_frame(fmt, packet);
-            if (ret == AVERROR(EAGAIN) && ++retries < 100)
-                continue;
-            if (ret < 0) {
-                if (ret == AVERROR(EIO) || ret == AVERROR(ENOMEM) || (fmt->pb && fmt->pb->error == AVERROR(EIO)))
-                    notifyEvent(EC_ERRORABORT,
-                                ret == AVERROR(ENOMEM) ? E_OUTOFMEMORY : HRESULT_FROM_WIN32(ERROR_READ_FAULT));
-                else
-                    m_out.deliverEndOfStream();
+            HRESULT hr = readPacket(packet);
+            if (hr == S_FALSE) {
+                m_out.deliverEndOfStream();
                 break;
             }
-            retries = 0;
-            if (packet->stream_index != index) {
-                av_packet_unref(packet);
-                if (++foreign > kMaxForeignPacketsInARow) {
-                    notifyEvent(EC_ERRORABORT, VFW_E_INVALID_FILE_FORMAT);
-                    break;
-                }
-                continue;
+            if (FAILED(hr)) {
+                notifyEvent(EC_ERRORABORT, hr);
+                break;
             }
-            foreign = 0;
             StreamItem item;
             item.packet = packet;
-            HRESULT hr = m_out.deliver(item);
+            hr = m_out.deliver(item);
             av_packet_unref(packet);
             // S_FALSE: downstream wants no more. A failure is reported here
             // too, should the filter that failed not have done so, because a

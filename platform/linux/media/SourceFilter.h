@@ -11,6 +11,8 @@
 #include <condition_variable>
 #include <mutex>
 
+struct AVPacket;
+
 namespace comrt::media {
 
 class SourceFilter final : public MediaFilter {
@@ -27,6 +29,16 @@ public:
     // Whether the calling thread is this filter's streaming thread.
     bool isOwnThread() const { return currentStreamingSource() == this; }
 
+    // Reading ahead, while the filter is stopped: a decoder that must see the
+    // first picture before its output type is settled reads the first packets
+    // itself, on the caller's thread. beginReadAhead goes back to the first
+    // packet; readAhead gives the next one of the stream (S_FALSE at its end).
+    // The next run carries on from where the reader stopped only if the
+    // reader claims that position first; any other run starts from the top.
+    HRESULT beginReadAhead(const void* reader);
+    HRESULT readAhead(AVPacket* packet);
+    bool continueAfterReadAhead(const void* reader);
+
     HRESULT getOutputType(MediaPin& out, int index, AM_MEDIA_TYPE& mt) override;
 
 protected:
@@ -39,6 +51,9 @@ private:
     ~SourceFilter() override;
     HRESULT describeStream();
     void stream();
+    // The next packet of the chosen stream: S_OK, S_FALSE at the end of the
+    // file, or the failure that ended the reading.
+    HRESULT readPacket(AVPacket* packet);
     void joinThread();
     // Whether the chain ends after its first sample.
     bool oneShot() const;
@@ -52,6 +67,8 @@ private:
     std::condition_variable m_pauseChanged;
     bool m_paused = false;
     bool m_moved = false; // packets were read since the file was opened or rewound
+    const void* m_readAheadBy = nullptr; // who read ahead since, if anyone
+    bool m_continueReadAhead = false;    // the next run takes over from that reader
 };
 
 } // namespace comrt::media
