@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config
-    libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
+    libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libavfilter-dev ffmpeg
     libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libopencv-videoio-dev
     libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
     "$@"
