@@ -104,6 +104,10 @@ std::vector<CorpusCase> makeCorpus()
         {"h264_444_mp4", "h264-444.mp4", R(src(96, 64), frames(6), kX264, "-pix_fmt yuv444p", k601, "{out}")},
         {"h264_444_10bit_mkv", "h264-444-10bit.mkv",
          R(src(96, 64), frames(6), kX264, "-pix_fmt yuv444p10le", k601, "{out}")},
+        // 4:2:0 widths whose last 8-pixel group does not fit a packed row, even and odd heights.
+        {"h264_50x40_mp4", "h264-50x40.mp4", R(src(50, 40), frames(4), kX264, "-pix_fmt yuv420p", k601, "{out}")},
+        {"mjpeg_37x21_avi", "mjpeg-37x21.avi", R(src(37, 21), frames(2), "-c:v mjpeg -q:v 3 -pix_fmt yuvj420p", k601, "{out}")},
+        {"mjpeg_422_42x30_avi", "mjpeg-422-42x30.avi", R(src(42, 30), frames(2), "-c:v mjpeg -q:v 3 -pix_fmt yuvj422p", k601, "{out}")},
         {"h264_444_33x17_mkv", "h264-444-33x17.mkv", R(src(33, 17), frames(6), kX264, "-pix_fmt yuv444p", k601, "{out}")},
         {"h264_rgb_mkv", "h264-rgb.mkv", R(src(96, 64), frames(6), "-c:v libx264rgb -preset veryfast -pix_fmt bgr0 {out}")},
         // Matroska, WebM and the other containers.

@@ -113,6 +113,7 @@ HRESULT DecoderFilter::openDecoder(bool firstPictureOnly)
         return fromAverror(ret);
     m_codec->pkt_timebase = st->time_base;
     m_stream = st->codecpar;
+    m_outputStart.setUp(*src->container(), *st);
     m_buffers->attach(m_codec);
     m_firstPictureOnly = firstPictureOnly;
     if (firstPictureOnly) {
@@ -251,6 +252,11 @@ HRESULT DecoderFilter::passFrames(bool& got)
             return fail(E_OUTOFMEMORY);
         if (ret < 0)
             return S_OK; // a broken picture; the next packet may do better
+        // Before the first picture goes out, those FFmpeg would drop are passed over.
+        if (m_framesOut == 0 && !m_first && m_outputStart.dropsAsFirst(*m_frame)) {
+            av_frame_unref(m_frame);
+            continue;
+        }
         got = true;
         if (m_keepingFirst) {
             // Later pictures stay in the decoder for the run to collect.

@@ -11,6 +11,7 @@
 
 #include "platform/linux/media/FrameBuffers.h"
 #include "platform/linux/media/MediaFilter.h"
+#include "platform/linux/media/OutputStart.h"
 
 #include <memory>
 
@@ -66,6 +67,7 @@ private:
     std::unique_ptr<FrameBuffers> m_buffers;
     AVCodecContext* m_codec = nullptr;
     const AVCodecParameters* m_stream = nullptr; // the source's, which outlives the decoder's use
+    OutputStart m_outputStart;
     AVFrame* m_frame = nullptr;
     bool m_firstPictureOnly = false;
     int64_t m_packetsSent = 0;

@@ -22,6 +22,7 @@ public:
 
     // The stream the output pin carries, when it is video; else null.
     const AVStream* videoStream() const;
+    const AVFormatContext* container() const { return m_file.format(); }
     REFERENCE_TIME duration() const { return m_file.duration(); }
     // Tells the streaming thread to end after the item it is pushing, without
     // waiting for it: what a callback on that very thread can ask for.
