@@ -11,20 +11,27 @@ namespace comrt::media {
 namespace {
 
 constexpr size_t kHugePage = size_t(2) << 20;
+constexpr size_t kPage = size_t(4) << 10;
+// From this size on, buffers are mapped and kept (a small picture's planes).
+constexpr size_t kSmallestMapped = size_t(64) << 10;
 // Freed mappings kept for reuse, at most: what the ordinary allocator keeps
 // at most of freed large blocks.
 constexpr size_t kMaxKeptBytes = size_t(64) << 20;
-constexpr int kMaxKept = 4;
+constexpr int kMaxKept = 8;
 
-// Below one huge page the ordinary allocator does as well.
+// Below this the ordinary allocator does as well. Above it, the ordinary
+// allocator gives memory back to the system when a pipeline ends (it trims
+// its heap), and the next pipeline faults it all in again.
 bool mapped(size_t size)
 {
-    return size >= kHugePage;
+    return size >= kSmallestMapped;
 }
 
+// Whole huge pages from one huge page on, whole pages below.
 size_t mappedLength(size_t size)
 {
-    return (size + kHugePage - 1) & ~(kHugePage - 1);
+    const size_t unit = size >= kHugePage ? kHugePage : kPage;
+    return (size + unit - 1) & ~(unit - 1);
 }
 
 // Freed mappings, the most recent first.
@@ -93,6 +100,10 @@ Kept& kept()
 
 void* mapFresh(size_t length)
 {
+    if (length < kHugePage) {
+        void* p = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        return p == MAP_FAILED ? nullptr : p;
+    }
     // Mapped one huge page larger, so that the buffer can start on a huge-page boundary.
     void* base = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (base == MAP_FAILED)

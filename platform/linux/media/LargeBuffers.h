@@ -1,10 +1,10 @@
 // Memory for pictures. Fresh memory costs a page fault per page on first
 // touch, and a picture of several megabytes touches thousands; such buffers
-// are therefore taken straight from the system in 2 MB pages where the
+// are therefore taken straight from the system, in 2 MB pages where the
 // system offers them (transparent huge pages on request), which cuts the
 // faults to a handful. A few freed ones are kept for the next pipeline of
-// the same picture size, as the ordinary allocator keeps what it can.
-// Small buffers come from the ordinary allocator.
+// the same picture size: the ordinary allocator would give them back to the
+// system as the pipeline ends. Small buffers come from the ordinary allocator.
 #pragma once
 
 #include <cstddef>
