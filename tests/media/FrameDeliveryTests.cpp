@@ -164,9 +164,10 @@ TEST_F(FrameDelivery, ADamagedPictureNeverShowsAnotherFilesPixels)
         chain.listen(cb);
         ASSERT_EQ(chain.runToCompletion(), EC_COMPLETE);
         ASSERT_EQ(cb.samples, 1);
-        if (path == cut)
+        if (path == cut) {
             EXPECT_LE(testmedia::meanAbsDifference(testmedia::frameFromBuffer(cb.pointers[0], 1920, 1080, true), want),
                       1.0);
+        }
     }
 }
 
