@@ -1,5 +1,9 @@
 // Classes the runtime itself serves, found by CoCreateInstance and
-// CoGetClassObject before the registry is consulted.
+// CoGetClassObject before the registry is consulted. Most are made by the
+// runtime; the media pipeline's come from a module of the runtime's own,
+// loaded the first time one of them is asked for, so that a process that
+// never makes media never loads FFmpeg (the real platform, too, keeps its
+// filter graph in a library of its own).
 #pragma once
 
 #include "platform/Com.h"
@@ -11,7 +15,8 @@ using BuiltinCreator = HRESULT (*)(IUnknown* outer, REFIID riid, void** ppv);
 
 struct BuiltinClass {
     const CLSID* clsid;
-    BuiltinCreator create;
+    BuiltinCreator create; // made by the runtime, or
+    const char* module;    // served by this module, beside the runtime's own file
 };
 
 // The table, ended by an entry whose clsid is null (BuiltinClassTable.cpp).
@@ -19,5 +24,8 @@ extern const BuiltinClass kBuiltinClasses[];
 
 // The entry for a class id, or null.
 const BuiltinClass* findBuiltinClass(REFCLSID clsid);
+
+// The media pipeline's module.
+extern const char kMediaModule[];
 
 } // namespace comrt

@@ -1,15 +1,22 @@
 // Finding a built-in class and serving it through a class object.
+#include "platform/Kernel.h"
 #include "platform/linux/BuiltinClasses.h"
 #include "platform/linux/com/BuiltinClassObject.h"
 
+#include <dlfcn.h>
+
 #include <atomic>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace comrt {
 
 const BuiltinClass* findBuiltinClass(REFCLSID clsid)
 {
     for (const BuiltinClass* entry = kBuiltinClasses; entry->clsid; ++entry) {
-        if (*entry->clsid == clsid && entry->create)
+        if (*entry->clsid == clsid && (entry->create || entry->module))
             return entry;
     }
     return nullptr;
@@ -17,9 +24,48 @@ const BuiltinClass* findBuiltinClass(REFCLSID clsid)
 
 namespace {
 
+// The runtime's modules are installed beside its own file.
+std::string besideRuntime(const char* module)
+{
+    Dl_info info{};
+    if (!dladdr(reinterpret_cast<void*>(&findBuiltinClass), &info) || !info.dli_fname)
+        return module;
+    std::string path = info.dli_fname;
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string(module) : path.substr(0, slash + 1) + module;
+}
+
+// What a module of the runtime exports to make its classes' objects.
+using ModuleCreator = HRESULT (*)(REFCLSID clsid, IUnknown* outer, REFIID riid, void** ppv);
+constexpr char kModuleCreatorName[] = "ComRtCreateObject";
+
+// Loads the module on first use; it then stays loaded for the process.
+HRESULT moduleCreator(const char* module, ModuleCreator& create)
+{
+    static std::mutex lock;
+    static auto* loaded = new std::vector<std::pair<const char*, ModuleCreator>>; // never destroyed
+    std::lock_guard guard(lock);
+    for (const auto& [name, creator] : *loaded)
+        if (name == module) {
+            create = creator;
+            return S_OK;
+        }
+    HMODULE handle = LoadLibraryA(besideRuntime(module).c_str());
+    if (!handle)
+        return HRESULT_FROM_WIN32(GetLastError());
+    create = reinterpret_cast<ModuleCreator>(GetProcAddress(handle, kModuleCreatorName));
+    if (!create) {
+        FreeLibrary(handle);
+        return CO_E_ERRORINDLL;
+    }
+    loaded->emplace_back(module, create);
+    return S_OK;
+}
+
 class BuiltinClassObject final : public IClassFactory {
 public:
     explicit BuiltinClassObject(BuiltinCreator create) : create_(create) {}
+    BuiltinClassObject(ModuleCreator create, const CLSID& clsid) : moduleCreate_(create), clsid_(clsid) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
     {
@@ -47,7 +93,7 @@ public:
             return E_POINTER;
         *ppv = nullptr;
         try {
-            return create_(pUnkOuter, riid, ppv);
+            return create_ ? create_(pUnkOuter, riid, ppv) : moduleCreate_(clsid_, pUnkOuter, riid, ppv);
         } catch (...) {
             return E_OUTOFMEMORY;
         }
@@ -57,14 +103,25 @@ public:
 
 private:
     std::atomic<ULONG> references_{1};
-    BuiltinCreator create_;
+    BuiltinCreator create_ = nullptr;
+    ModuleCreator moduleCreate_ = nullptr;
+    CLSID clsid_{};
 };
 
 } // namespace
 
 HRESULT getBuiltinClassObject(const BuiltinClass& entry, REFIID riid, void** ppv)
 {
-    auto* object = new (std::nothrow) BuiltinClassObject(entry.create);
+    BuiltinClassObject* object = nullptr;
+    if (entry.create) {
+        object = new (std::nothrow) BuiltinClassObject(entry.create);
+    } else {
+        ModuleCreator create = nullptr;
+        HRESULT hr = moduleCreator(entry.module, create);
+        if (FAILED(hr))
+            return hr;
+        object = new (std::nothrow) BuiltinClassObject(create, *entry.clsid);
+    }
     if (!object)
         return E_OUTOFMEMORY;
     HRESULT hr = object->QueryInterface(riid, ppv);

@@ -50,3 +50,20 @@ HRESULT createNullRenderer(IUnknown* outer, REFIID riid, void** ppv)
 }
 
 } // namespace comrt::media
+
+// The module's one export: an object of one of its classes, with the
+// contract of IClassFactory::CreateInstance.
+extern "C" __attribute__((visibility("default"))) HRESULT ComRtCreateObject(REFCLSID clsid, IUnknown* outer,
+                                                                             REFIID riid, void** ppv)
+{
+    using namespace comrt::media;
+    if (clsid == CLSID_FilterGraph)
+        return createFilterGraph(outer, riid, ppv);
+    if (clsid == CLSID_SampleGrabber)
+        return createSampleGrabber(outer, riid, ppv);
+    if (clsid == CLSID_NullRenderer)
+        return createNullRenderer(outer, riid, ppv);
+    if (ppv)
+        *ppv = nullptr;
+    return CLASS_E_CLASSNOTAVAILABLE;
+}

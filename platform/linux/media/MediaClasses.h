@@ -1,4 +1,6 @@
-// Creators of the pipeline's built-in classes, for the runtime's class table.
+// The media module's classes: the filter graph, the Sample Grabber and the
+// null renderer. The runtime serves them as built-in classes and makes their
+// objects through the module's one export, ComRtCreateObject.
 #pragma once
 
 #include "platform/Com.h"
