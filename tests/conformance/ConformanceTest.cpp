@@ -15,13 +15,6 @@ using namespace capturetest;
 using conformance::CorpusCase;
 using conformance::Expect;
 
-namespace conformance {
-void PrintTo(const CorpusCase& item, std::ostream* out)
-{
-    *out << item.name;
-}
-} // namespace conformance
-
 namespace {
 
 // Where two frames of one size first differ, for the failure message.

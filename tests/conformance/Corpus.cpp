@@ -5,6 +5,7 @@
 // one line of the table below.
 #include "tests/conformance/Corpus.h"
 
+#include "tests/support/TestMedia.h"
 #include "tests/support/ToolRunner.h"
 
 #include <algorithm>
@@ -254,21 +255,6 @@ std::vector<std::string> splitSteps(const std::string& recipe)
     }
 }
 
-std::vector<uint8_t> readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("corpus: cannot read " + path);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeBytes(const std::string& path, const uint8_t* data, size_t size)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    if (!out)
-        throw std::runtime_error("corpus: cannot write " + path);
-}
 
 uint32_t le32(const std::vector<uint8_t>& b, size_t at)
 {
@@ -311,7 +297,7 @@ std::vector<Chunk> chunksIn(const std::vector<uint8_t>& b, size_t begin, size_t 
 // FFmpeg leaves after the format.
 void patchBottomUp(const std::string& in, const std::string& out, const std::vector<std::string>& options)
 {
-    std::vector<uint8_t> b = readBytes(in);
+    std::vector<uint8_t> b = testmedia::readWholeFile(in);
     if (!tagAt(b, 0, "RIFF") || !tagAt(b, 8, "AVI "))
         throw std::runtime_error("corpus: not an AVI: " + in);
     const bool masks565 = std::find(options.begin(), options.end(), "masks565") != options.end();
@@ -376,7 +362,7 @@ void patchBottomUp(const std::string& in, const std::string& out, const std::vec
     }
     if (flipped == 0)
         throw std::runtime_error("corpus: no frame of " + std::to_string(frameBytes) + " bytes in " + in);
-    writeBytes(out, b.data(), b.size());
+    testmedia::writeWholeFile(out, b.data(), b.size());
 }
 
 // A transport stream cut at a 188-byte packet boundary: from the video packet
@@ -412,18 +398,18 @@ void patchTsCut(const std::string& in, const std::string& out, const std::vector
     if (pick >= packets.size())
         throw std::runtime_error("corpus: cut point past the end of " + in);
     long long position = packets[pick].first / 188 * 188;
-    std::vector<uint8_t> b = readBytes(in);
+    std::vector<uint8_t> b = testmedia::readWholeFile(in);
     if (position <= 0 || static_cast<size_t>(position) >= b.size())
         throw std::runtime_error("corpus: bad cut position in " + in);
-    writeBytes(out, b.data() + position, b.size() - static_cast<size_t>(position));
+    testmedia::writeWholeFile(out, b.data() + position, b.size() - static_cast<size_t>(position));
 }
 
 // The first `fraction` of a file.
 void patchTruncate(const std::string& in, const std::string& out, const std::vector<std::string>& args)
 {
-    std::vector<uint8_t> b = readBytes(in);
+    std::vector<uint8_t> b = testmedia::readWholeFile(in);
     double fraction = args.empty() ? 0.5 : std::stod(args[0]);
-    writeBytes(out, b.data(), static_cast<size_t>(double(b.size()) * fraction));
+    testmedia::writeWholeFile(out, b.data(), static_cast<size_t>(double(b.size()) * fraction));
 }
 
 std::string expand(const std::string& word, const std::string& out, const fs::path& scratch)
@@ -515,6 +501,11 @@ const std::vector<CorpusCase>& corpus()
 {
     static const std::vector<CorpusCase> cases = makeCorpus();
     return cases;
+}
+
+void PrintTo(const CorpusCase& item, std::ostream* out)
+{
+    *out << item.name;
 }
 
 const CorpusCase& corpusCase(const std::string& name)

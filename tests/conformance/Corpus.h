@@ -4,6 +4,7 @@
 // is made again when its recipe changes.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ struct CorpusCase {
 };
 
 const std::vector<CorpusCase>& corpus();
+// A case's name, for the test framework's messages.
+void PrintTo(const CorpusCase& item, std::ostream* out);
 // The case of that name; throws std::out_of_range when there is none.
 const CorpusCase& corpusCase(const std::string& name);
 

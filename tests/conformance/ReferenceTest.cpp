@@ -12,13 +12,6 @@
 using conformance::CorpusCase;
 using conformance::Expect;
 
-namespace conformance {
-void PrintTo(const CorpusCase& item, std::ostream* out)
-{
-    *out << item.name;
-}
-} // namespace conformance
-
 namespace {
 
 std::string commandLineFirstFrame(const std::string& file)

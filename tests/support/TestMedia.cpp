@@ -25,22 +25,6 @@ std::string joinPath(const std::string& dir, const std::string& name)
     return (fs::path(dir) / name).string();
 }
 
-std::vector<uint8_t> readWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("testmedia: cannot read " + path);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeWholeFile(const std::string& path, const uint8_t* data, size_t size)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    if (!out)
-        throw std::runtime_error("testmedia: cannot write " + path);
-}
-
 // The encoded clips share one picture: FFmpeg's moving test source, tagged
 // BT.601 limited range so that every decoder converts it the same way.
 std::vector<std::string> testSourceInput(int width, int height, int frames)
@@ -86,6 +70,22 @@ size_t findTag(const std::vector<uint8_t>& bytes, const char* tag)
 }
 
 } // namespace
+
+std::vector<uint8_t> readWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("testmedia: cannot read " + path);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeWholeFile(const std::string& path, const uint8_t* data, size_t size)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    if (!out)
+        throw std::runtime_error("testmedia: cannot write " + path);
+}
 
 TempDir::TempDir(const std::string& prefix)
 {

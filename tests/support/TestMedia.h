@@ -30,6 +30,10 @@ private:
     std::string m_path;
 };
 
+// A whole file's bytes, and a file made of bytes; both throw on failure.
+std::vector<uint8_t> readWholeFile(const std::string& path);
+void writeWholeFile(const std::string& path, const uint8_t* data, size_t size);
+
 // The exactly known picture of the raw BGR clips: pixel (x, y) of frame
 // `frame`, y = 0 being the top row. No two pixels of one row or one column
 // of a frame up to 4096 pixels wide and high are alike in all three bytes.

@@ -2,7 +2,6 @@
 
 #include "platform/linux/media/KeyPackets.h"
 #include "platform/linux/media/SourceFilter.h"
-#include "platform/linux/media/StreamingThread.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -151,17 +150,13 @@ HRESULT DecoderFilter::readFirstPicture()
         return VFW_E_NOT_CONNECTED;
     m_readAheadDone = true;
     m_keepingFirst = true;
-    // Decoded on a thread of its own, as the pipeline streams. The decoder
-    // takes megabytes of tables and pools and gives them back at teardown;
-    // freed on the caller's thread, they return from the caller's heap to
-    // the system, and every pipeline faults them in afresh (1080p H.264,
-    // pipeline after pipeline in one process: 14-16 ms a first frame on the
-    // caller's thread, 12 ms on a thread of its own).
-    StreamingThread thread;
-    if (thread.start([this, src] { m_readAheadResult = readAhead(*src); }, true))
-        thread.join();
-    else
-        m_readAheadResult = E_OUTOFMEMORY;
+    // Decoded on the source's streaming thread, as the pipeline streams. The
+    // decoder takes megabytes of tables and pools and gives them back at
+    // teardown; taken on the caller's thread, they return from the caller's
+    // heap to the system, and every pipeline faults them in afresh (1080p
+    // H.264, pipeline after pipeline in one process: 14-16 ms a first frame
+    // on the caller's thread, 12 ms on a thread of its own).
+    src->onStreamingThread([this, src] { m_readAheadResult = readAhead(*src); });
     m_keepingFirst = false;
     if (m_readAheadResult != S_OK) {
         closeDecoder();
@@ -325,6 +320,18 @@ HRESULT DecoderFilter::decode(const AVPacket* packet)
     return send(packet, got);
 }
 
+HRESULT DecoderFilter::startOfStream(MediaPin& in)
+{
+    // The picture read ahead goes out first.
+    if (m_first && state() != State_Stopped) {
+        HRESULT hr = passOn(m_first);
+        dropFirstPicture();
+        if (hr != S_OK)
+            return hr;
+    }
+    return MediaFilter::startOfStream(in);
+}
+
 HRESULT DecoderFilter::receive(MediaPin&, StreamItem& item)
 {
     if (!m_codec || state() == State_Stopped)
@@ -333,12 +340,6 @@ HRESULT DecoderFilter::receive(MediaPin&, StreamItem& item)
         return E_FAIL;
     if (!item.packet)
         return E_UNEXPECTED;
-    if (m_first) {
-        HRESULT hr = passOn(m_first);
-        dropFirstPicture();
-        if (hr != S_OK)
-            return hr;
-    }
     return decode(item.packet);
 }
 
@@ -346,14 +347,8 @@ void DecoderFilter::endOfStream(MediaPin&)
 {
     if (!m_codec || m_failed)
         return;
-    HRESULT hr = S_OK;
-    if (m_first) {
-        hr = passOn(m_first);
-        dropFirstPicture();
-    }
     // Pictures still held by the decoder come out now.
-    if (hr == S_OK)
-        hr = decode(nullptr);
+    HRESULT hr = decode(nullptr);
     if (FAILED(hr))
         fail(hr);
     if (hr != S_OK)

@@ -31,6 +31,7 @@ public:
     HRESULT checkInputType(MediaPin& in, MediaPin& from, const AM_MEDIA_TYPE& mt) override;
     HRESULT getOutputType(MediaPin& out, int index, AM_MEDIA_TYPE& mt) override;
     void connectionChanged(MediaPin& pin) override;
+    HRESULT startOfStream(MediaPin& in) override;
     HRESULT receive(MediaPin& in, StreamItem& item) override;
     void endOfStream(MediaPin& in) override;
 

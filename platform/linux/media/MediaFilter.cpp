@@ -261,6 +261,17 @@ HRESULT MediaFilter::getOutputType(MediaPin&, int, AM_MEDIA_TYPE&)
 
 void MediaFilter::connectionChanged(MediaPin&) {}
 
+HRESULT MediaFilter::startOfStream(MediaPin&)
+{
+    for (const auto& p : m_pins)
+        if (p->direction() == PINDIR_OUTPUT && p->isConnected()) {
+            HRESULT hr = p->deliverStartOfStream();
+            if (hr != S_OK)
+                return hr;
+        }
+    return S_OK;
+}
+
 HRESULT MediaFilter::receive(MediaPin&, StreamItem&)
 {
     return E_UNEXPECTED;

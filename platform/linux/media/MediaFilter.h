@@ -58,6 +58,9 @@ public:
     virtual void connectionChanged(MediaPin& pin);
 
     // --- streaming: called on the streaming thread ---
+    // The stream starts: before the first item, so that what a filter
+    // already holds can go out first. S_FALSE: downstream wants no more.
+    virtual HRESULT startOfStream(MediaPin& in);
     virtual HRESULT receive(MediaPin& in, StreamItem& item);
     virtual void endOfStream(MediaPin& in);
     // Whether the chain downstream of this filter stops after its first

@@ -269,6 +269,12 @@ HRESULT MediaPin::deliver(StreamItem& item)
     return peer->filter().receive(*peer, item);
 }
 
+HRESULT MediaPin::deliverStartOfStream()
+{
+    MediaPin* peer = m_peer;
+    return peer ? peer->filter().startOfStream(*peer) : S_OK;
+}
+
 void MediaPin::deliverEndOfStream()
 {
     if (MediaPin* peer = m_peer)

@@ -53,6 +53,8 @@ public:
     // stream, to the connected input pin. S_FALSE from downstream means
     // "send no more".
     HRESULT deliver(StreamItem& item);
+    // Tells the connected filter that the stream starts (before any item).
+    HRESULT deliverStartOfStream();
     void deliverEndOfStream();
 
     // Drops the connection on this side only (the graph drops both).
