@@ -2,7 +2,7 @@
 # The main job: builds the component, registers it, and grabs the first frame of a video.
 #   ./run.sh                a generated sample clip; the image goes to build/sample-first-frame.png
 #   ./run.sh VIDEO          your video; the image is VIDEO's base name with .png, in the current directory
-#   ./run.sh VIDEO OUT      your video; the image goes to OUT (.png, .bmp, .ppm, .jpg, ...)
+#   ./run.sh VIDEO OUT      your video; the image goes to OUT (.png, .jpg, .bmp or .ppm)
 # The component is registered into build/registry.db, not into your own registry.
 set -euo pipefail
 

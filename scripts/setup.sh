@@ -7,6 +7,7 @@ packages=(
     build-essential cmake pkg-config
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libavfilter-dev ffmpeg
     libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libopencv-videoio-dev
+    libspng-dev libturbojpeg0-dev
     libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
     "$@"
 )

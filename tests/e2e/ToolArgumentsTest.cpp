@@ -1,6 +1,7 @@
 // What regsvr and morven-grab do with bad command lines and modules they cannot use.
 #include "tests/e2e/E2eTest.h"
 
+#include <filesystem>
 #include <fstream>
 
 namespace e2e {
@@ -81,7 +82,9 @@ TEST_F(E2eGrabArguments, BadCommandLinesPrintUsageAndExitOne)
     // An extension no image format answers to is refused before any work is done.
     const ProcessResult unknown = grab({"a.mp4", "-o", scratch("frame.xyz")});
     EXPECT_EQ(unknown.exitCode, 1) << unknown.text();
-    EXPECT_TRUE(mentions(unknown.err, "no image format is known for")) << unknown.err;
+    EXPECT_TRUE(mentions(unknown.err, "no image format is known for " + scratch("frame.xyz"))) << unknown.err;
+    EXPECT_TRUE(mentions(unknown.err, ".png, .jpg, .bmp or .ppm")) << unknown.err;
+    EXPECT_FALSE(std::filesystem::exists(scratch("frame.xyz")));
 
     const ProcessResult help = grab({"--help"});
     EXPECT_EQ(help.exitCode, 0);

@@ -8,8 +8,15 @@
 //   windows_make_media --compare IMAGE REFERENCE.bgr WIDTH HEIGHT MAXDIFF
 //       decodes IMAGE with FFmpeg and fails unless it has that size and its mean
 //       difference per byte from the reference is at most MAXDIFF.
+//   windows_make_media --compare-raw IMAGE RAW.bgr WIDTH HEIGHT MAXDIFF
+//       the same against a buffer as Grab hands it out: rows padded to 4 bytes,
+//       bottom row first (morven-grab --raw without --flip).
+//   windows_make_media --compressed-png IMAGE
+//       fails unless IMAGE is a PNG whose pixel data starts with a compressed
+//       deflate block rather than a stored one.
 #include "tests/support/TestMedia.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -17,6 +24,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -62,16 +70,28 @@ int makeMedia(const std::string& dir)
     return 0;
 }
 
-int compareImage(const std::string& image, const std::string& reference, int width, int height, double maxDiff)
+std::vector<uint8_t> readBytes(const std::string& path)
 {
-    std::ifstream in(reference, std::ios::binary);
-    testmedia::Frame expected;
-    expected.width = width;
-    expected.height = height;
-    expected.pixels.assign(std::istreambuf_iterator<char>(in), {});
-    if (expected.pixels.size() != static_cast<size_t>(width) * height * 3)
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+int compareImage(const std::string& image, const std::string& reference, int width, int height, double maxDiff,
+                 bool raw)
+{
+    const std::vector<uint8_t> bytes = readBytes(reference);
+    const size_t rowBytes = raw ? testmedia::paddedRowBytes(width) : static_cast<size_t>(width) * 3;
+    if (width <= 0 || height <= 0 || bytes.size() != rowBytes * static_cast<size_t>(height))
         throw std::runtime_error(reference + " is not a " + std::to_string(width) + "x" + std::to_string(height) +
-                                 " BGR24 frame");
+                                 (raw ? " frame as Grab hands it out" : " BGR24 frame"));
+    testmedia::Frame expected;
+    if (raw) {
+        expected = testmedia::frameFromBuffer(bytes.data(), width, height, true);
+    } else {
+        expected.width = width;
+        expected.height = height;
+        expected.pixels = bytes;
+    }
     const testmedia::Frame got = testmedia::expectedFirstFrame(image);
     if (got.width != width || got.height != height) {
         std::fprintf(stderr, "%s is %dx%d, expected %dx%d\n", image.c_str(), got.width, got.height, width, height);
@@ -87,6 +107,34 @@ int compareImage(const std::string& image, const std::string& reference, int wid
     return 0;
 }
 
+// The old hand-written PNG of morven-grab.exe was stored, not compressed: block type 0.
+int checkCompressedPng(const std::string& image)
+{
+    const std::vector<uint8_t> bytes = readBytes(image);
+    std::vector<uint8_t> data;
+    for (size_t at = 8; at + 12 <= bytes.size();) {
+        const size_t length = size_t(bytes[at]) << 24 | size_t(bytes[at + 1]) << 16 | size_t(bytes[at + 2]) << 8 |
+                              bytes[at + 3];
+        if (at + 12 + length > bytes.size())
+            break;
+        if (std::equal(bytes.begin() + long(at) + 4, bytes.begin() + long(at) + 8, "IDAT"))
+            data.insert(data.end(), bytes.begin() + long(at) + 8, bytes.begin() + long(at + 8 + length));
+        at += 12 + length;
+    }
+    if (bytes.size() < 8 || bytes[1] != 'P' || data.size() < 3) {
+        std::fprintf(stderr, "%s is not a PNG with pixel data\n", image.c_str());
+        return 1;
+    }
+    // After the two bytes of the zlib header: BFINAL in bit 0, the block type in bits 1 and 2.
+    const int blockType = (data[2] >> 1) & 3;
+    std::printf("%s: %zu bytes, first deflate block of type %d\n", image.c_str(), bytes.size(), blockType);
+    if (blockType == 0) {
+        std::fprintf(stderr, "%s holds uncompressed (stored) deflate blocks\n", image.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -94,13 +142,18 @@ int main(int argc, char** argv)
     try {
         if (argc == 2 && argv[1][0] != '-')
             return makeMedia(argv[1]);
-        if (argc == 7 && std::string(argv[1]) == "--compare")
-            return compareImage(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]), std::atof(argv[6]));
+        if (argc == 7 && (std::string(argv[1]) == "--compare" || std::string(argv[1]) == "--compare-raw"))
+            return compareImage(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]), std::atof(argv[6]),
+                                std::string(argv[1]) == "--compare-raw");
+        if (argc == 3 && std::string(argv[1]) == "--compressed-png")
+            return checkCompressedPng(argv[2]);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "windows_make_media: %s\n", e.what());
         return 1;
     }
     std::fprintf(stderr, "usage: windows_make_media DIR\n"
-                         "       windows_make_media --compare IMAGE REFERENCE.bgr WIDTH HEIGHT MAXDIFF\n");
+                         "       windows_make_media --compare IMAGE REFERENCE.bgr WIDTH HEIGHT MAXDIFF\n"
+                         "       windows_make_media --compare-raw IMAGE RAW.bgr WIDTH HEIGHT MAXDIFF\n"
+                         "       windows_make_media --compressed-png IMAGE\n");
     return 2;
 }

@@ -17,6 +17,9 @@ bool writableFrame(const MORImageStruct& frame);
 // True when OUT's extension names an image format that can be written.
 bool canWriteImageAs(const std::string& path);
 
+// The extensions that name a format, for messages.
+inline constexpr char kImageFormats[] = "use .png, .jpg, .bmp or .ppm";
+
 // Writes the frame top row first with its B, G, R bytes as they are; `topFirst` tells
 // whether the buffer starts with the top row (flip requested) or the bottom row.
 bool writeImage(const MORImageStruct& frame, bool topFirst, const std::string& path, std::string& error);

@@ -8,12 +8,8 @@ namespace grab {
 const char* const kGrabUsage =
     "usage: morven-grab VIDEO [-o OUT] [--flip] [--raw OUT.bgr]\n"
     "  Creates MORVEN.CMORVENProc through COM, grabs the first frame of VIDEO and writes it\n"
-#ifdef _WIN32
-    "  upright in true colours to OUT (format from its extension: .png, .bmp or .ppm;\n"
-#else
-    "  upright in true colours to OUT (format from its extension: .png, .bmp, .ppm, .jpg, ...;\n"
-#endif
-    "  default: the video's base name with .png, in the current directory).\n"
+    "  upright in true colours to OUT, in the format its extension names: .png, .jpg or\n"
+    "  .jpeg, .bmp, .ppm (default: the video's base name with .png, in the current directory)\n"
     "  --flip         ask the component for top-first rows (the image written is the same)\n"
     "  --raw OUT.bgr  also write the pixel buffer exactly as Grab hands it out\n"
     "exit codes: 0 success, 1 bad arguments, 2 class not registered or not creatable,\n"

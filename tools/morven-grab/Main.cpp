@@ -162,7 +162,7 @@ int main(int argc, char** argv)
         return kSuccess;
     }
     if (!grab::canWriteImageAs(options.output))
-        return fail(kBadArguments, "no image format is known for " + options.output + " (use .png, .bmp or .ppm)");
+        return fail(kBadArguments, "no image format is known for " + options.output + " (" + grab::kImageFormats + ")");
 
     const HRESULT hr = CoInitialize(nullptr);
     if (FAILED(hr))
