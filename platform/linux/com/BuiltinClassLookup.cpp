@@ -1,5 +1,4 @@
 // Finding a built-in class and serving it through a class object.
-#include "platform/Kernel.h"
 #include "platform/linux/BuiltinClasses.h"
 #include "platform/linux/com/BuiltinClassObject.h"
 
@@ -39,7 +38,11 @@ std::string besideRuntime(const char* module)
 using ModuleCreator = HRESULT (*)(REFCLSID clsid, IUnknown* outer, REFIID riid, void** ppv);
 constexpr char kModuleCreatorName[] = "ComRtCreateObject";
 
-// Loads the module on first use; it then stays loaded for the process.
+// Loads the module on first use; it then stays loaded for the process. Its
+// imports are bound as they are first called, not all at load as
+// LoadLibraryA binds them: the media module brings FFmpeg's hundred-odd
+// libraries, and binding all of their imports at once took a third of a
+// grab's start-up.
 HRESULT moduleCreator(const char* module, ModuleCreator& create)
 {
     static std::mutex lock;
@@ -50,12 +53,12 @@ HRESULT moduleCreator(const char* module, ModuleCreator& create)
             create = creator;
             return S_OK;
         }
-    HMODULE handle = LoadLibraryA(besideRuntime(module).c_str());
-    if (!handle)
-        return HRESULT_FROM_WIN32(GetLastError());
-    create = reinterpret_cast<ModuleCreator>(GetProcAddress(handle, kModuleCreatorName));
+    void* image = dlopen(besideRuntime(module).c_str(), RTLD_LAZY | RTLD_LOCAL);
+    if (!image)
+        return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+    create = reinterpret_cast<ModuleCreator>(dlsym(image, kModuleCreatorName));
     if (!create) {
-        FreeLibrary(handle);
+        dlclose(image);
         return CO_E_ERRORINDLL;
     }
     loaded->emplace_back(module, create);

@@ -1,4 +1,4 @@
-// The Windows build's image-header functions against the real image library:
+// Our image-header functions against the real image library:
 // the same header fields, the same flipped pixels, the same refusals.
 #include <opencv2/core/core_c.h>
 

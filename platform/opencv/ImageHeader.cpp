@@ -1,4 +1,4 @@
-// The image library's header functions for the Windows build: the header is
+// The image library's header functions, our own for both builds: the header is
 // filled field for field as the library fills it, and what the library
 // refuses is refused here too, by the same means (an exception).
 #include "opencv2/core/core_c.h"
