@@ -1,6 +1,6 @@
 #include "registry/KeyTree.h"
 
-#include "server/Win32Result.h"
+#include "helpers/Win32Result.h"
 
 #include <new>
 #include <string>

@@ -1,12 +1,12 @@
 #include "registry/ProgramRun.h"
 
+#include "helpers/StringConversion.h"
+#include "helpers/Win32Result.h"
 #include "platform/Automation.h"
 #include "platform/Registry.h"
 #include "registry/KeyTree.h"
 #include "registry/RegOp.h"
 #include "registry/ValueData.h"
-#include "server/StringConversion.h"
-#include "server/Win32Result.h"
 
 #include <cstring>
 #include <new>

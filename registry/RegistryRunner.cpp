@@ -1,15 +1,13 @@
 #include "registry/RegistryRunner.h"
 
+#include "helpers/AtlException.h"
+#include "helpers/StringConversion.h"
+#include "helpers/Win32Result.h"
 #include "platform/Com.h"
 #include "platform/Kernel.h"
 #include "platform/Shell.h"
 #include "registry/ProgramCheck.h"
 #include "registry/ProgramRun.h"
-#include "server/AtlException.h"
-#include "server/ModuleInstance.h"
-#include "server/ServerModule.h"
-#include "server/StringConversion.h"
-#include "server/Win32Result.h"
 
 #include <cstddef>
 #include <cstring>
@@ -132,10 +130,10 @@ HRESULT RegistryRunner::RunProgram(const RegistryProgram& program, BOOL bRegiste
     }
 }
 
-HRESULT RegistryRunner::AddStandardVariables()
+HRESULT RegistryRunner::AddStandardVariables(const RegistryModule& module)
 {
     try {
-        HMODULE hInstance = g_moduleInstance.m_hInstance;
+        HMODULE hInstance = module.moduleHandle();
         char path[MAX_PATH];
         DWORD length = GetModuleFileNameA(hInstance, path, MAX_PATH);
         if (length == 0) {
@@ -147,15 +145,15 @@ HRESULT RegistryRunner::AddStandardVariables()
 
         // An executable's path may hold spaces and is run as a command line.
         char quoted[MAX_PATH + 2];
-        LPCSTR module = path;
+        LPCSTR modulePath = path;
         if (hInstance == nullptr || hInstance == GetModuleHandleA(nullptr)) {
             quoted[0] = '"';
             std::memcpy(quoted + 1, path, length);
             quoted[length + 1] = '"';
             quoted[length + 2] = '\0';
-            module = quoted;
+            modulePath = quoted;
         }
-        HRESULT hr = SetVariableA("Module", module);
+        HRESULT hr = SetVariableA("Module", modulePath);
         if (FAILED(hr))
             return hr;
         hr = SetVariableA("Module_Raw", path);
@@ -163,7 +161,7 @@ HRESULT RegistryRunner::AddStandardVariables()
             return hr;
 
         LPOLESTR typeLibraryText = nullptr;
-        hr = StringFromCLSID(g_typeLibraryId, &typeLibraryText);
+        hr = StringFromCLSID(module.typeLibraryId(), &typeLibraryText);
         if (FAILED(hr))
             return hr;
         // The braced text form is 38 characters; any code page may take two bytes for each.
@@ -180,9 +178,7 @@ HRESULT RegistryRunner::AddStandardVariables()
         if (FAILED(hr))
             return hr;
 
-        if (g_pServerModule == nullptr)
-            return E_UNEXPECTED;
-        return g_pServerModule->addCommonVariables(this);
+        return module.addCommonVariables(this);
     } catch (const CAtlException& e) {
         return failureOf(e);
     } catch (const std::bad_alloc&) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "registry/IRegistryVariables.h"
+#include "registry/RegistryModule.h"
 #include "registry/ReplacementMap.h"
 
 // Not reference-counted: its owner makes it (usually on the stack) for one
@@ -31,9 +32,9 @@ public:
     // done before is rolled back.
     HRESULT RunProgram(const RegistryProgram& program, BOOL bRegister);
 
-    // Module, Module_Raw, MODULEGUID and MODULETYPE, then the server module's
-    // own variables. The first failure is returned.
-    HRESULT AddStandardVariables();
+    // Module, Module_Raw, MODULEGUID and MODULETYPE of `module`, then its
+    // common variables. The first failure is returned.
+    HRESULT AddStandardVariables(const RegistryModule& module);
 
     const ReplacementMap& variables() const { return m_replacementMap; }
 

@@ -1,6 +1,6 @@
 #include "server/CachedClassFactory.h"
 
-#include "server/AtlException.h"
+#include "helpers/AtlException.h"
 #include "server/ServerModule.h"
 
 #include <new>

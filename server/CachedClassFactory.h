@@ -2,8 +2,8 @@
 // life of the module; every reference beyond that one locks the module.
 #pragma once
 
+#include "helpers/CriticalSectionInit.h"
 #include "server/ClassTable.h"
-#include "server/CriticalSectionInit.h"
 #include "server/InterfaceTable.h"
 
 class CCachedClassFactory : public IClassFactory {

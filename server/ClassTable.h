@@ -1,7 +1,7 @@
 // The table of creatable classes and its one row.
 #pragma once
 
-#include "server/CriticalSectionInit.h"
+#include "helpers/CriticalSectionInit.h"
 #include "platform/Unknown.h"
 
 #include <cstddef>

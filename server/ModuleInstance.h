@@ -1,7 +1,7 @@
 // The module-instance record: the library's own handle, fixed at load.
 #pragma once
 
-#include "server/CriticalSectionInit.h"
+#include "helpers/CriticalSectionInit.h"
 
 class CModuleInstance {
 public:

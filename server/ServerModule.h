@@ -1,7 +1,7 @@
 // The server module record: lock count, shutdown hooks, module lock.
 #pragma once
 
-#include "server/CriticalSectionInit.h"
+#include "helpers/CriticalSectionInit.h"
 #include "platform/Unknown.h"
 #include "registry/IRegistryVariables.h"
 

@@ -1,9 +1,9 @@
 #include "server/TypeLibraryRegistration.h"
 
+#include "helpers/StringConversion.h"
+#include "helpers/Win32Result.h"
 #include "platform/Kernel.h"
 #include "platform/Shell.h"
-#include "server/StringConversion.h"
-#include "server/Win32Result.h"
 
 namespace {
 

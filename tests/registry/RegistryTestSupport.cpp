@@ -84,6 +84,20 @@ DWORD subkeyCount(HKEY root, const char* path)
     return count;
 }
 
+const GUID& FakeModule::typeLibraryId() const
+{
+    static const GUID kMorvenLibrary = {0x52BA1FC6, 0x03A4, 0x409D, {0x9C, 0x95, 0xEF, 0xB3, 0x69, 0xE2, 0xB5, 0x31}};
+    return kMorvenLibrary;
+}
+
+HRESULT FakeModule::addCommonVariables(IRegistryVariables* pVariables) const
+{
+    ++commonCalls;
+    if (FAILED(commonResult))
+        return commonResult;
+    return pVariables->SetVariable(u"APPID", u"");
+}
+
 void addServerVariables(RegistryRunner& runner)
 {
     ASSERT_EQ(runner.SetVariableA("MODULE", "/opt/morven/MORVEN.ocx"), S_OK);

@@ -30,6 +30,18 @@ std::string readString(HKEY root, const char* path, const char* name);
 void writeString(HKEY root, const char* path, const char* name, const char* value);
 DWORD subkeyCount(HKEY root, const char* path);
 
+// Stands in for the server module: the running program, MORVEN's type library,
+// and APPID as the module's common variable.
+struct FakeModule final : RegistryModule {
+    HMODULE handle = nullptr;
+    HRESULT commonResult = S_OK;
+    mutable int commonCalls = 0;
+
+    HMODULE moduleHandle() const override { return handle; }
+    const GUID& typeLibraryId() const override;
+    HRESULT addCommonVariables(IRegistryVariables* pVariables) const override;
+};
+
 // A runner with the variables the server's own program expects.
 void addServerVariables(RegistryRunner& runner);
 

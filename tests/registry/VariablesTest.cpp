@@ -2,7 +2,7 @@
 #include "platform/Kernel.h"
 #include "platform/TestHooks.h"
 #include "registry/RegistryRunner.h"
-#include "server/ModuleInstance.h"
+#include "tests/registry/RegistryTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -67,44 +67,50 @@ TEST(RegistryVariables, ConvertsWithTheCodePagesOwnWidth)
 
 TEST(RegistryVariables, StandardVariablesDescribeTheModule)
 {
+    FakeModule module;
     RegistryRunner runner;
-    ASSERT_EQ(runner.AddStandardVariables(), S_OK);
+    ASSERT_EQ(runner.AddStandardVariables(module), S_OK);
     const ReplacementMap& map = runner.variables();
 
     char path[MAX_PATH];
     DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
     ASSERT_GT(length, 0u);
-    // Inside a test the module is the executable itself: its path is quoted.
+    // The running program is an executable: its path is quoted.
     EXPECT_EQ(std::string(map.lookup("Module")), "\"" + std::string(path) + "\"");
     EXPECT_STREQ(map.lookup("MODULE_RAW"), path);
     EXPECT_STREQ(map.lookup("MODULEGUID"), "{52BA1FC6-03A4-409D-9C95-EFB369E2B531}");
     EXPECT_STREQ(map.lookup("MODULETYPE"), "LocalServer32");
     EXPECT_STREQ(map.lookup("APPID"), "");
     EXPECT_EQ(map.count(), 5);
+    EXPECT_EQ(module.commonCalls, 1);
 }
 
 TEST(RegistryVariables, ModuleOfALibraryIsUnquotedAndInprocess)
 {
-    HMODULE saved = g_moduleInstance.m_hInstance;
-    HMODULE library = nullptr;
+    FakeModule module;
     ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                   reinterpret_cast<LPCSTR>(&lstrcmpiA), &library));
-    ASSERT_NE(library, GetModuleHandleA(nullptr));
-    g_moduleInstance.m_hInstance = library;
+                                   reinterpret_cast<LPCSTR>(&lstrcmpiA), &module.handle));
+    ASSERT_NE(module.handle, GetModuleHandleA(nullptr));
     RegistryRunner runner;
-    HRESULT hr = runner.AddStandardVariables();
-    g_moduleInstance.m_hInstance = saved;
-    ASSERT_EQ(hr, S_OK);
+    ASSERT_EQ(runner.AddStandardVariables(module), S_OK);
     char path[MAX_PATH];
-    ASSERT_GT(GetModuleFileNameA(library, path, MAX_PATH), 0u);
+    ASSERT_GT(GetModuleFileNameA(module.handle, path, MAX_PATH), 0u);
     EXPECT_STREQ(runner.variables().lookup("Module"), path);
     EXPECT_STREQ(runner.variables().lookup("MODULETYPE"), "InprocServer32");
 
     // A module handle the system does not know: a failure, never success.
-    g_moduleInstance.m_hInstance = reinterpret_cast<HMODULE>(0x10);
+    module.handle = reinterpret_cast<HMODULE>(0x10);
     RegistryRunner unknown;
-    hr = unknown.AddStandardVariables();
-    g_moduleInstance.m_hInstance = saved;
-    EXPECT_TRUE(FAILED(hr));
+    EXPECT_TRUE(FAILED(unknown.AddStandardVariables(module)));
     EXPECT_EQ(unknown.variables().count(), 0);
+}
+
+TEST(RegistryVariables, TheModulesOwnFailureIsReturned)
+{
+    FakeModule module;
+    module.commonResult = E_UNEXPECTED;
+    RegistryRunner runner;
+    EXPECT_EQ(runner.AddStandardVariables(module), E_UNEXPECTED);
+    // The standard variables before it stay.
+    EXPECT_EQ(runner.variables().count(), 4);
 }

@@ -1,6 +1,6 @@
-#include "server/CriticalSectionInit.h"
+#include "helpers/CriticalSectionInit.h"
 
-#include "server/AtlException.h"
+#include "helpers/AtlException.h"
 
 HRESULT createCriticalSection(CRITICAL_SECTION* section)
 {

@@ -1,7 +1,7 @@
-#include "server/StringConversion.h"
+#include "helpers/StringConversion.h"
 
-#include "server/AtlException.h"
-#include "server/Win32Result.h"
+#include "helpers/AtlException.h"
+#include "helpers/Win32Result.h"
 
 #include <cstdlib>
 #include <new>

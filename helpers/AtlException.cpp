@@ -1,4 +1,4 @@
-#include "server/AtlException.h"
+#include "helpers/AtlException.h"
 
 void throwAtlException(HRESULT hr)
 {

@@ -1,4 +1,4 @@
-#include "server/Win32Result.h"
+#include "helpers/Win32Result.h"
 
 #include "platform/Kernel.h"
 
