@@ -20,10 +20,6 @@ typedef LONG_PTR OAHWND;
 #define EC_USERABORT 0x02
 #define EC_ERRORABORT 0x03
 
-// Flags of IMediaSeeking.
-#define AM_SEEKING_NoPositioning 0x0
-#define AM_SEEKING_AbsolutePositioning 0x1
-
 COMRT_EXTERN_GUID(CLSID_FilterGraph);
 COMRT_EXTERN_GUID(CLSID_NullRenderer);
 COMRT_EXTERN_GUID(IID_IPersist);

@@ -127,10 +127,6 @@ COMRT_API unsigned char* _mbschr(const unsigned char* str, unsigned int c);
 #define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002
 #define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004
 
-#ifndef ERROR_BAD_EXE_FORMAT
-#define ERROR_BAD_EXE_FORMAT 193L
-#endif
-
 COMRT_API HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 COMRT_API FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 COMRT_API BOOL WINAPI FreeLibrary(HMODULE hLibModule);

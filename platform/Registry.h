@@ -46,14 +46,6 @@
 #define REG_CREATED_NEW_KEY 0x00000001
 #define REG_OPENED_EXISTING_KEY 0x00000002
 
-// Results of registry calls that the common result codes do not declare.
-#ifndef ERROR_DISK_FULL
-#define ERROR_DISK_FULL 112L
-#endif
-#ifndef ERROR_BAD_PATHNAME
-#define ERROR_BAD_PATHNAME 161L
-#endif
-
 struct SECURITY_ATTRIBUTES {
     DWORD nLength;
     LPVOID lpSecurityDescriptor;

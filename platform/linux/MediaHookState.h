@@ -1,8 +1,8 @@
-// What the media module reads of the switches of platform/MediaTestHooks.h,
+// What the media module reads of the media switches of ComRtExtensions.h,
 // which the runtime keeps.
 #pragma once
 
-#include "platform/MediaTestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 
 // The failure a test asked `step` to answer with, else S_OK.
 COMRT_API HRESULT ComRtMediaStepFailure(ComRtMediaStep step);

@@ -2,7 +2,7 @@
 // live in the runtime, which every test process links, while the pipeline
 // that reads them is a module loaded on demand; they are read on every step,
 // from any thread, so each is one atomic.
-#include "platform/MediaTestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 #include "platform/linux/MediaHookState.h"
 
 #include <atomic>

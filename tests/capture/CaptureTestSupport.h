@@ -5,9 +5,8 @@
 
 #include "capture/CaptureSession.h"
 #include "capture/GrabberCallback.h"
-#include "platform/MediaTestHooks.h"
-#include "platform/TestHooks.h"
 #include "platform/UserInterface.h"
+#include "platform/linux/ComRtExtensions.h"
 #include "tests/support/TestMedia.h"
 
 #include <functional>

@@ -1,7 +1,7 @@
 // Expands texts built from the fuzz input, under single-byte, double-byte and
 // UTF-8 code pages. Under a single-byte code page with plain ASCII names the
 // result must match a straightforward model of the expansion.
-#include "platform/TestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 #include "registry/ReplacementMap.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

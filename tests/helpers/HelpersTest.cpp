@@ -4,7 +4,7 @@
 #include "helpers/CriticalSectionInit.h"
 #include "helpers/StringConversion.h"
 #include "helpers/Win32Result.h"
-#include "platform/TestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 
 #include <gtest/gtest.h>
 

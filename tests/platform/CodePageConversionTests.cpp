@@ -1,7 +1,7 @@
 // Conversions between code pages and UTF-16, with the platform's size and error
 // conventions, and how CP_ACP and CP_THREAD_ACP are chosen.
 #include "platform/Kernel.h"
-#include "platform/TestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Critical sections: re-entrance, exclusion, and the creation-failure hook.
 #include "platform/Kernel.h"
-#include "platform/TestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Narrow text as the registry program runner walks it: comparison, copying, and
 // stepping through double-byte and UTF-8 characters without splitting them.
 #include "platform/Kernel.h"
-#include "platform/TestHooks.h"
 #include "platform/UserInterface.h"
+#include "platform/linux/ComRtExtensions.h"
 
 #include <gtest/gtest.h>
 

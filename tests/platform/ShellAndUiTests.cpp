@@ -1,7 +1,7 @@
 // Message boxes without a desktop, and path extensions.
 #include "platform/Shell.h"
-#include "platform/TestHooks.h"
 #include "platform/UserInterface.h"
+#include "platform/linux/ComRtExtensions.h"
 
 #include <gtest/gtest.h>
 

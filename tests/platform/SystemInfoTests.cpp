@@ -1,6 +1,6 @@
 // Last error, version and time: the per-thread and reporting conventions.
 #include "platform/Kernel.h"
-#include "platform/TestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 
 #include <gtest/gtest.h>
 

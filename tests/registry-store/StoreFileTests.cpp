@@ -1,7 +1,7 @@
 // The database file: where it lives, and what files that cannot serve give.
 #include "tests/registry-store/StoreTestSupport.h"
 
-#include "platform/RegistryTestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -111,7 +111,7 @@ TEST_F(StoreFileTest, DamagedPagesGiveRegistryCorruptAndAFixedFileWorksAgain)
 {
     for (int i = 0; i < 50; ++i)
         ASSERT_EQ(createAndClose(("Software\\Key" + std::to_string(i)).c_str()), ERROR_SUCCESS);
-    RegistryTestCloseStore();
+    ComRtCloseRegistryStore();
     const std::string good = contents(path_);
     ASSERT_GT(good.size(), 8192u);
 
@@ -148,7 +148,7 @@ void runUnprivileged(const std::function<void()>& checks)
 TEST_F(StoreFileTest, FilesWithoutPermissionGiveAccessDenied)
 {
     ASSERT_EQ(createAndClose("Software\\Readable"), ERROR_SUCCESS);
-    RegistryTestCloseStore();
+    ComRtCloseRegistryStore();
     // Readers of a WAL database need to make its shared-memory file beside it.
     chmod(directory_.c_str(), 0777);
     chmod(path_.c_str(), 0644);

@@ -1,7 +1,7 @@
 // Values: default values, buffer conventions, enumeration, data kept byte for byte.
 #include "tests/registry-store/StoreTestSupport.h"
 
-#include "platform/RegistryTestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 
 #include <atomic>
 #include <cstring>
@@ -129,7 +129,7 @@ TEST_F(ValueTest, DataOfEveryKindAndSizeComesBackByteForByte)
     };
     for (const Case& each : cases)
         ASSERT_EQ(RegSetValueExA(key_, each.name, 0, each.type, each.data, each.size), ERROR_SUCCESS) << each.name;
-    RegistryTestCloseStore(); // read back from the file, not from a cache
+    ComRtCloseRegistryStore(); // read back from the file, not from a cache
 
     for (const Case& each : cases) {
         std::vector<BYTE> read(each.size + 1);

@@ -1,5 +1,5 @@
 // The replacement map and the expansion of %NAME% references.
-#include "platform/TestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 #include "registry/ReplacementMap.h"
 
 #include <gtest/gtest.h>

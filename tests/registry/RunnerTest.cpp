@@ -1,6 +1,6 @@
 // Running programs against a scratch registry.
 #include "RegistryTestSupport.h"
-#include "platform/TestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 #include "registry/ServerRegistrationProgram.h"
 #include "registry/ValueData.h"
 

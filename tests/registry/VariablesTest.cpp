@@ -1,6 +1,6 @@
 // The runner's IRegistryVariables face and the standard variables.
 #include "platform/Kernel.h"
-#include "platform/TestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 #include "registry/RegistryRunner.h"
 #include "tests/registry/RegistryTestSupport.h"
 

@@ -1,5 +1,5 @@
 // DllGetClassObject, the cached class object and the module lock it holds.
-#include "platform/TestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 #include "tests/server/ServerTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Loading and unloading MORVEN.ocx, and the module lock count as
 // DllCanUnloadNow reports it.
-#include "platform/TestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 #include "tests/server/ServerTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "tests/server/ServerTestSupport.h"
 
-#include "platform/RegistryTestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -72,12 +72,12 @@ ScratchRegistry::ScratchRegistry()
         throw std::runtime_error("no scratch directory");
     m_directory = pattern;
     setenv("COMRT_REGISTRY", (m_directory + "/registry.db").c_str(), 1);
-    RegistryTestCloseStore();
+    ComRtCloseRegistryStore();
 }
 
 ScratchRegistry::~ScratchRegistry()
 {
-    RegistryTestCloseStore();
+    ComRtCloseRegistryStore();
     std::filesystem::remove_all(m_directory);
 }
 

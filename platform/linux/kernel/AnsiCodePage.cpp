@@ -1,6 +1,6 @@
 // The process ANSI code page. Linux file names are UTF-8, so that is the default;
 // COMRT_ACP (a code page number) chooses another for the whole process.
-#include "platform/TestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 #include "platform/linux/kernel/CodePages.h"
 
 #include <atomic>

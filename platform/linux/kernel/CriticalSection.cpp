@@ -1,7 +1,7 @@
 // Re-entrant critical sections over recursive pthread mutexes, with a test hook
 // that makes creations fail the way an exhausted system would.
 #include "platform/Kernel.h"
-#include "platform/TestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 
 #include <cerrno>
 #include <mutex>

@@ -1,7 +1,7 @@
 // Thread locales and the locale facts the runtime can answer. A thread starts in
 // the default locale (0x0409), whose ANSI code page is the process's; a thread that
 // chooses a locale gets that locale's own code page.
-#include "platform/TestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 #include "platform/linux/kernel/CodePages.h"
 
 #include <cstring>

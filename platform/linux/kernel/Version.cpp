@@ -1,6 +1,6 @@
 // The system version the runtime reports: NT 6.2, unless a test asks otherwise.
 #include "platform/Kernel.h"
-#include "platform/TestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 
 #include <cstring>
 #include <mutex>

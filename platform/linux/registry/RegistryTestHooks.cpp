@@ -1,10 +1,10 @@
-#include "platform/RegistryTestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 
 #include "platform/linux/registry/RegistryCalls.h"
 
 using namespace comrt::registry;
 
-COMRT_API void RegistryTestCloseStore(void)
+COMRT_API void ComRtCloseRegistryStore(void)
 {
     registryCall([](Registry& state) -> LONG {
         state.store.close();

@@ -12,8 +12,6 @@
 namespace comrt::typelib {
 namespace {
 
-constexpr HRESULT kUnknownName = COMRT_HR(0x80020006); // DISP_E_UNKNOWNNAME
-
 void emptyVariant(VARIANT* value)
 {
     *value = VARIANT{};
@@ -190,7 +188,7 @@ HRESULT STDMETHODCALLTYPE TypeInfo::GetIDsOfNames(LPOLESTR* rgszNames, UINT cNam
         HRESULT hr = S_OK;
         // Further names are parameters; their ids are their positions.
         for (UINT i = 1; i < cNames; ++i) {
-            hr = kUnknownName;
+            hr = DISP_E_UNKNOWNNAME;
             for (size_t p = 0; p < f.params.size(); ++p)
                 if (sameName(f.params[p].name, rgszNames[i])) {
                     pMemId[i] = static_cast<MEMBERID>(p);
@@ -205,7 +203,7 @@ HRESULT STDMETHODCALLTYPE TypeInfo::GetIDsOfNames(LPOLESTR* rgszNames, UINT cNam
     for (const Var& v : entry().vars) {
         if (sameName(v.name, rgszNames[0])) {
             pMemId[0] = v.memid;
-            return cNames == 1 ? S_OK : kUnknownName;
+            return cNames == 1 ? S_OK : DISP_E_UNKNOWNNAME;
         }
     }
     if (ITypeInfo* base = baseInterface()) {
@@ -213,7 +211,7 @@ HRESULT STDMETHODCALLTYPE TypeInfo::GetIDsOfNames(LPOLESTR* rgszNames, UINT cNam
         base->Release();
         return hr;
     }
-    return kUnknownName;
+    return DISP_E_UNKNOWNNAME;
 }
 
 HRESULT STDMETHODCALLTYPE TypeInfo::Invoke(void*, MEMBERID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)

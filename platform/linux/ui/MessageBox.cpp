@@ -1,7 +1,7 @@
 // Message boxes. There is no desktop to show them on: by default a box is written
 // to standard error and answered with OK. A host (or a test) installs its own handler.
-#include "platform/TestHooks.h"
 #include "platform/UserInterface.h"
+#include "platform/linux/ComRtExtensions.h"
 
 #include <atomic>
 #include <cstdio>

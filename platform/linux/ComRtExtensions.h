@@ -1,0 +1,72 @@
+// The Linux runtime's own extensions: calls the real platform does not have,
+// all under the ComRt prefix. Setting the message-box handler is a host
+// facility; everything else is for tests only (fault injection and fixed
+// answers), and a normal process never calls it.
+#pragma once
+
+#include "platform/Types.h"
+
+// ---- Host facility ----
+
+// Replaces what MessageBoxA does, for the whole process; returns the previous
+// handler. A GUI host shows a real dialog here, a test records the boxes.
+// Null restores the default, which writes the box to standard error and
+// answers IDOK.
+typedef int (*ComRtMessageBoxHandler)(HWND, LPCSTR text, LPCSTR caption, UINT type);
+COMRT_API ComRtMessageBoxHandler ComRtSetMessageBoxHandler(ComRtMessageBoxHandler handler);
+
+// ---- Test hooks: kernel ----
+
+// After `skip` more successful creations, the next `count` creations through
+// InitializeCriticalSectionAndSpinCount fail as if the system had raised
+// `status` (STATUS_NO_MEMORY gives ERROR_NOT_ENOUGH_MEMORY, anything else
+// ERROR_INVALID_PARAMETER). A count of 0 switches the failures off.
+COMRT_API void ComRtFailCriticalSections(LONG skip, LONG count, DWORD status);
+
+// What GetVersionExA reports, until reset to NT 6.2.
+COMRT_API void ComRtSetVersionAnswer(DWORD platformId, DWORD major, DWORD minor);
+COMRT_API void ComRtResetVersionAnswer();
+
+// The process ANSI code page (0 restores the default: COMRT_ACP, else UTF-8).
+COMRT_API void ComRtSetAnsiCodePage(UINT cp);
+
+// The text GetLocaleInfoA answers for LOCALE_IDEFAULTANSICODEPAGE, whatever the
+// locale; null returns to the real answer.
+COMRT_API void ComRtSetAnsiCodePageText(const char* text);
+
+// ---- Test hooks: registry ----
+
+// Closes this process's connection to the registry database, which writes its log back
+// into the file. The next registry call opens the file again; open handles stay valid.
+COMRT_API void ComRtCloseRegistryStore(void);
+
+// ---- Test hooks: media pipeline ----
+
+// The pipeline steps a capture session takes, in the order it takes them.
+enum ComRtMediaStep {
+    COMRT_MEDIA_CREATE_GRAPH,             // CoCreateInstance(CLSID_FilterGraph)
+    COMRT_MEDIA_QUERY_MEDIA_CONTROL,      // graph QueryInterface(IID_IMediaControl)
+    COMRT_MEDIA_QUERY_MEDIA_EVENT,        // graph QueryInterface(IID_IMediaEvent)
+    COMRT_MEDIA_QUERY_MEDIA_SEEKING,      // graph QueryInterface(IID_IMediaSeeking)
+    COMRT_MEDIA_ADD_SOURCE_FILTER,        // IGraphBuilder::AddSourceFilter
+    COMRT_MEDIA_CREATE_SAMPLE_GRABBER,    // CoCreateInstance(CLSID_SampleGrabber)
+    COMRT_MEDIA_QUERY_SAMPLE_GRABBER,     // grabber QueryInterface(IID_ISampleGrabber)
+    COMRT_MEDIA_CONNECT,                  // IGraphBuilder::Connect
+    COMRT_MEDIA_RENDER,                   // IGraphBuilder::Render
+    COMRT_MEDIA_GET_CONNECTED_MEDIA_TYPE, // ISampleGrabber::GetConnectedMediaType
+    COMRT_MEDIA_STEP_COUNT
+};
+
+// From now on `step` fails with `hr` (a failure code) until the hooks are
+// reset; a QueryInterface step answers hr and writes null. S_OK clears it.
+COMRT_API void ComRtFailMediaStep(ComRtMediaStep step, HRESULT hr);
+
+// The colour converter offers top-down frames: the connected format has a
+// negative biHeight and the first row in memory is the top row.
+COMRT_API void ComRtSetMediaTopDownOutput(BOOL topDown);
+
+// Run completes (EC_COMPLETE) without any sample reaching the grabber.
+COMRT_API void ComRtSetMediaDeliverNoSample(BOOL noSample);
+
+// Clears every media switch above.
+COMRT_API void ComRtResetMediaHooks();
