@@ -62,6 +62,7 @@ COMRT_API LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserv
 COMRT_API LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                                        LPBYTE lpData, LPDWORD lpcbData);
 COMRT_API LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
+COMRT_API LONG WINAPI RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey);
 COMRT_API LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
 COMRT_API LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
                                     LPSTR lpClass, LPDWORD lpcchClass, FILETIME* lpftLastWriteTime);

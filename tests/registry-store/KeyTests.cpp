@@ -1,4 +1,4 @@
-// Keys: paths, case, dispositions, deletion, enumeration, handles and rights.
+// Keys: paths, case, dispositions, deletion of keys and trees, enumeration, handles and rights.
 #include "tests/registry-store/StoreTestSupport.h"
 
 #include <sys/wait.h>
@@ -136,6 +136,66 @@ TEST_F(KeyTest, HandlesToKeysDeletedMeanwhileAnswerKeyDeleted)
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     expectDeleted(watched);
+}
+
+TEST_F(KeyTest, DeleteTreeRemovesAKeyWithEverythingBeneathIt)
+{
+    HKEY leaf = createKey(HKEY_CURRENT_USER, "Tree\\Branch\\Leaf");
+    ASSERT_EQ(setString(leaf, "deep", "1"), ERROR_SUCCESS);
+    HKEY tree = createKey(HKEY_CURRENT_USER, "Tree");
+    ASSERT_EQ(setString(tree, nullptr, "top"), ERROR_SUCCESS);
+    RegCloseKey(createKey(tree, "Other"));
+    RegCloseKey(createKey(HKEY_CURRENT_USER, "TreeSibling"));
+
+    // The path compares without case; a handle open on a key inside the tree does not stop it.
+    EXPECT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, "tREE"), ERROR_SUCCESS);
+    HKEY key = nullptr;
+    EXPECT_EQ(openKey(HKEY_CURRENT_USER, "Tree", &key), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(subKeyNames(HKEY_CURRENT_USER), std::vector<std::string>{"TreeSibling"});
+    expectDeleted(leaf);
+    expectDeleted(tree);
+
+    EXPECT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, "Tree"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, "Absent\\Leaf"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, "\\TreeSibling"), ERROR_BAD_PATHNAME);
+    EXPECT_EQ(RegDeleteTreeA(reinterpret_cast<HKEY>(0x80000006u), "TreeSibling"), ERROR_INVALID_HANDLE);
+
+    // Seen from another process, the tree is there whole or not at all.
+    RegCloseKey(createKey(HKEY_CURRENT_USER, "Tree\\Branch"));
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(RegDeleteTreeA(HKEY_CURRENT_USER, "Tree") == ERROR_SUCCESS ? 0 : 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(openKey(HKEY_CURRENT_USER, "Tree", &key), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(KeyTest, DeleteTreeWithoutASubKeyEmptiesTheKeyAndKeepsIt)
+{
+    HKEY holder = createKey(HKEY_CURRENT_USER, "Holder");
+    RegCloseKey(createKey(holder, "A\\B"));
+    ASSERT_EQ(setString(holder, "v", "x"), ERROR_SUCCESS);
+    ASSERT_EQ(setString(holder, nullptr, "default"), ERROR_SUCCESS);
+
+    // Without the right to delete its values nothing is removed.
+    HKEY reader = nullptr;
+    ASSERT_EQ(openKey(HKEY_CURRENT_USER, "Holder", &reader, KEY_READ), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteTreeA(reader, nullptr), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(subKeyNames(holder), std::vector<std::string>{"A"});
+    RegCloseKey(reader);
+
+    EXPECT_EQ(RegDeleteTreeA(holder, nullptr), ERROR_SUCCESS);
+    EXPECT_TRUE(subKeyNames(holder).empty());
+    EXPECT_TRUE(valueNames(holder).empty());
+    // The handle still stands for a live key, which "" empties again.
+    ASSERT_EQ(setString(holder, "again", "y"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteTreeA(holder, ""), ERROR_SUCCESS);
+    EXPECT_TRUE(valueNames(holder).empty());
+    RegCloseKey(holder);
+    HKEY key = nullptr;
+    ASSERT_EQ(openKey(HKEY_CURRENT_USER, "Holder", &key), ERROR_SUCCESS);
+    RegCloseKey(key);
 }
 
 TEST_F(KeyTest, SubkeysEnumerateInAStableOrderWithSizesReported)

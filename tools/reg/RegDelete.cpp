@@ -5,29 +5,6 @@ namespace regtool {
 
 namespace {
 
-// The registry deletes only keys without subkeys, so a tree goes bottom-up.
-LONG deleteTree(HKEY parent, const std::string& name)
-{
-    HKEY key = nullptr;
-    if (const LONG rc = RegOpenKeyExA(parent, name.c_str(), 0, kAccess, &key); rc != ERROR_SUCCESS)
-        return rc;
-    LONG rc = ERROR_SUCCESS;
-    for (;;) {
-        char child[256];
-        DWORD size = sizeof child;
-        const LONG found = RegEnumKeyExA(key, 0, child, &size, nullptr, nullptr, nullptr, nullptr);
-        if (found == ERROR_NO_MORE_ITEMS)
-            break;
-        rc = found == ERROR_SUCCESS ? deleteTree(key, std::string(child, size)) : found;
-        // A subkey someone else removed first is no reason to stop.
-        if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
-            break;
-        rc = ERROR_SUCCESS;
-    }
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS ? RegDeleteKeyA(parent, name.c_str()) : rc;
-}
-
 LONG deleteAllValues(HKEY key)
 {
     std::vector<std::string> names;
@@ -62,7 +39,7 @@ int runDelete(const Command& command)
         RegCloseKey(probe);
         if (!command.force && !confirm("Permanently delete the registry key " + path))
             return fail("The operation was cancelled by the user.");
-        const LONG rc = deleteTree(command.key.root, command.key.subKey);
+        const LONG rc = RegDeleteTreeA(command.key.root, command.key.subKey.c_str());
         return rc == ERROR_SUCCESS ? succeeded() : failWith(rc);
     }
 

@@ -1,10 +1,10 @@
 // Reading class registrations.
-#include "platform/Registry.h"
-#include "platform/linux/com/GuidText.h"
 #include "platform/linux/com/RegisteredClasses.h"
 
+#include "platform/linux/com/GuidText.h"
+#include "platform/linux/registry/KeyHandle.h"
+
 #include <cstdlib>
-#include <vector>
 
 namespace comrt {
 
@@ -32,32 +32,14 @@ std::string expandEnvironment(const std::string& text)
 
 bool readClassesRootText(const std::string& subKey, std::string& text)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    registry::KeyHandle key;
+    if (!key.open(HKEY_CLASSES_ROOT, subKey, KEY_READ))
         return false;
-    std::vector<BYTE> data(MAX_PATH);
     DWORD type = REG_NONE;
-    LONG rc;
-    for (;;) {
-        DWORD size = static_cast<DWORD>(data.size());
-        rc = RegQueryValueExA(key, nullptr, nullptr, &type, data.data(), &size);
-        if (rc == ERROR_MORE_DATA) {
-            data.resize(size + 1);
-            continue;
-        }
-        data.resize(rc == ERROR_SUCCESS ? size : 0);
-        break;
-    }
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+    std::optional<std::string> value = key.text(nullptr, &type);
+    if (!value)
         return false;
-    // The stored text may or may not carry its terminator.
-    text.assign(reinterpret_cast<const char*>(data.data()), data.size());
-    size_t nul = text.find('\0');
-    if (nul != std::string::npos)
-        text.resize(nul);
-    if (type == REG_EXPAND_SZ)
-        text = expandEnvironment(text);
+    text = type == REG_EXPAND_SZ ? expandEnvironment(*value) : *value;
     return true;
 }
 

@@ -1,4 +1,4 @@
-// The key operations: open, create, delete, enumerate, describe, close.
+// The key operations: open, create, delete (one key or a tree), enumerate, describe, close.
 #include "platform/linux/registry/RegistryCalls.h"
 
 using namespace comrt::registry;
@@ -123,6 +123,40 @@ COMRT_API LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
                 return ERROR_ACCESS_DENIED;
             transaction.removeKey(reached.key.id);
             transaction.touch(reached.key.parent);
+            return ERROR_SUCCESS;
+        });
+    });
+}
+
+// One transaction: another process sees the whole tree or none of it.
+COMRT_API LONG WINAPI RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey)
+{
+    const bool keepKey = lpSubKey == nullptr || *lpSubKey == '\0';
+    return registryCall([&](Registry& state) -> LONG {
+        OpenKey parent;
+        std::vector<std::string_view> names;
+        // Emptying a key reads and changes it through the handle; removing a sub-key opens that.
+        const REGSAM needed = keepKey ? KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS : 0;
+        if (const LONG rc = lookUpKey(state, hKey, needed, parent); rc != ERROR_SUCCESS)
+            return rc;
+        if (const LONG rc = splitKeyPath(lpSubKey, names); rc != ERROR_SUCCESS)
+            return rc;
+        return state.store.write([&](Transaction& transaction) -> LONG {
+            Walk reached;
+            const LONG walked = walk(transaction, parent.id, names, reached);
+            if (walked != ERROR_SUCCESS)
+                return walked;
+            if (reached.found < names.size())
+                return ERROR_FILE_NOT_FOUND;
+            if (keepKey) {
+                if (transaction.hasValues(reached.key.id) && (parent.access & KEY_SET_VALUE) == 0)
+                    return ERROR_ACCESS_DENIED;
+                transaction.removeTree(reached.key.id, true);
+                transaction.touch(reached.key.id);
+            } else {
+                transaction.removeTree(reached.key.id, false);
+                transaction.touch(reached.key.parent);
+            }
             return ERROR_SUCCESS;
         });
     });

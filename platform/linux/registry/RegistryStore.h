@@ -67,6 +67,9 @@ public:
     bool hasChildren(KeyId id);
     KeyId addKey(KeyId parent, std::string_view name, std::string_view className);
     void removeKey(KeyId id);
+    // The key's values and everything beneath it go; with `keepKey` the key itself stays.
+    void removeTree(KeyId id, bool keepKey);
+    bool hasValues(KeyId id);
     void touch(KeyId id);
 
     std::optional<ValueRecord> value(KeyId key, std::string_view name);

@@ -75,6 +75,24 @@ void Transaction::removeKey(KeyId id)
     key.bind(1, id).run();
 }
 
+void Transaction::removeTree(KeyId id, bool keepKey)
+{
+    Query values(store_, "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL "
+                         "SELECT keys.id FROM keys JOIN tree ON keys.parent = tree.id) "
+                         "DELETE FROM vals WHERE key IN tree");
+    values.bind(1, id).run();
+    Query keys(store_, "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL "
+                       "SELECT keys.id FROM keys JOIN tree ON keys.parent = tree.id) "
+                       "DELETE FROM keys WHERE id IN tree AND (?2 = 0 OR id != ?1)");
+    keys.bind(1, id).bind(2, static_cast<int64_t>(keepKey ? 1 : 0)).run();
+}
+
+bool Transaction::hasValues(KeyId id)
+{
+    Query query(store_, "SELECT 1 FROM vals WHERE key = ?1 LIMIT 1");
+    return query.bind(1, id).next();
+}
+
 void Transaction::touch(KeyId id)
 {
     Query query(store_, "UPDATE keys SET written = ?2 WHERE id = ?1");

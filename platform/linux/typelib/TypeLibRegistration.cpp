@@ -11,6 +11,7 @@
 #include "platform/Registry.h"
 #include "platform/TypeLib.h"
 
+#include "platform/linux/registry/KeyHandle.h"
 #include "platform/linux/typelib/TypeLibText.h"
 
 #include <cstdio>
@@ -22,99 +23,10 @@
 namespace comrt::typelib {
 namespace {
 
+using registry::KeyHandle;
+
 // The standard marshaler of automation-compatible interfaces.
 constexpr char kAutomationProxy[] = "{00020424-0000-0000-C000-000000000046}";
-
-class Key {
-public:
-    Key() = default;
-    ~Key() { close(); }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-    HKEY get() const { return m_key; }
-    HKEY* receive()
-    {
-        close();
-        return &m_key;
-    }
-    void close()
-    {
-        if (m_key != nullptr)
-            RegCloseKey(m_key);
-        m_key = nullptr;
-    }
-
-private:
-    HKEY m_key = nullptr;
-};
-
-bool openKey(HKEY parent, const std::string& path, REGSAM access, Key& key)
-{
-    return RegOpenKeyExA(parent, path.c_str(), 0, access, key.receive()) == ERROR_SUCCESS;
-}
-
-bool createKey(HKEY parent, const std::string& path, Key& key, DWORD* disposition = nullptr)
-{
-    return RegCreateKeyExA(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                           key.receive(), disposition) == ERROR_SUCCESS;
-}
-
-bool setText(HKEY key, const char* valueName, const std::string& text)
-{
-    return RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                          static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
-}
-
-bool createWithText(HKEY parent, const std::string& path, const std::string& text)
-{
-    Key key;
-    return createKey(parent, path, key) && setText(key.get(), nullptr, text);
-}
-
-std::optional<std::string> defaultText(HKEY key)
-{
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExA(key, nullptr, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        return std::nullopt;
-    std::string text(size, '\0');
-    if (size > 0 &&
-        RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    text.resize(size);
-    while (!text.empty() && text.back() == '\0')
-        text.pop_back();
-    return text;
-}
-
-std::vector<std::string> subkeyNames(HKEY key)
-{
-    std::vector<std::string> names;
-    for (DWORD i = 0;; ++i) {
-        char name[256];
-        DWORD length = sizeof name;
-        LONG result = RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
-        if (result != ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, length);
-    }
-    return names;
-}
-
-// Deletes a key with everything beneath it.
-bool deleteTree(HKEY parent, const std::string& name)
-{
-    {
-        Key key;
-        if (!openKey(parent, name, KEY_ALL_ACCESS, key))
-            return false;
-        for (const std::string& child : subkeyNames(key.get()))
-            if (!deleteTree(key.get(), child))
-                return false;
-    }
-    return RegDeleteKeyA(parent, name.c_str()) == ERROR_SUCCESS;
-}
 
 std::string hex(DWORD value)
 {
@@ -175,11 +87,11 @@ bool parseVersion(const std::string& name, WORD& major, WORD& minor)
 
 // The registered version with this major number and the highest minor number
 // not below the one asked for.
-std::optional<std::string> findVersion(HKEY libraryKey, WORD major, WORD minor)
+std::optional<std::string> findVersion(const KeyHandle& libraryKey, WORD major, WORD minor)
 {
     std::optional<std::string> best;
     WORD bestMinor = 0;
-    for (const std::string& name : subkeyNames(libraryKey)) {
+    for (const std::string& name : libraryKey.subkeyNames()) {
         WORD foundMajor = 0;
         WORD foundMinor = 0;
         if (!parseVersion(name, foundMajor, foundMinor) || foundMajor != major || foundMinor < minor)
@@ -197,12 +109,12 @@ std::optional<std::string> findVersion(HKEY libraryKey, WORD major, WORD minor)
 // registered under 0x409 is therefore not found for locale 0.
 std::optional<std::u16string> registeredPath(REFGUID libid, WORD major, WORD minor, LCID lcid)
 {
-    Key libraryKey;
-    if (!openKey(HKEY_CLASSES_ROOT, libraryKeyPath(libid), KEY_READ, libraryKey))
+    KeyHandle libraryKey;
+    if (!libraryKey.open(HKEY_CLASSES_ROOT, libraryKeyPath(libid), KEY_READ))
         return std::nullopt;
-    std::optional<std::string> version = findVersion(libraryKey.get(), major, minor);
-    Key versionKey;
-    if (!version || !openKey(libraryKey.get(), *version, KEY_READ, versionKey))
+    std::optional<std::string> version = findVersion(libraryKey, major, minor);
+    KeyHandle versionKey;
+    if (!version || !versionKey.open(libraryKey.get(), *version, KEY_READ))
         return std::nullopt;
     LANGID language = static_cast<LANGID>(lcid & 0xFFFF);
     LCID candidates[] = {lcid, LCID(MAKELANGID(language & 0x3FF, SUBLANG_NEUTRAL)), LOCALE_NEUTRAL};
@@ -210,10 +122,10 @@ std::optional<std::u16string> registeredPath(REFGUID libid, WORD major, WORD min
         if ((i == 1 && candidates[1] == candidates[0]) || (i == 2 && candidates[2] == candidates[1]))
             continue;
         for (const char* system : {"win32", "win64"}) {
-            Key pathKey;
-            if (!openKey(versionKey.get(), hex(candidates[i]) + "\\" + system, KEY_READ, pathKey))
+            KeyHandle pathKey;
+            if (!pathKey.open(versionKey.get(), hex(candidates[i]) + "\\" + system, KEY_READ))
                 continue;
-            std::optional<std::string> path = defaultText(pathKey.get());
+            std::optional<std::string> path = pathKey.text();
             if (path && !path->empty())
                 return wideFromAnsi(*path);
         }
@@ -260,14 +172,13 @@ HRESULT registerInterface(const TYPEATTR& attr, ITypeInfo* info, const std::stri
         return hr;
     std::optional<std::string> ansiName = ansiFromWide(name ? std::u16string(name, SysStringLen(name)) : u"");
     SysFreeString(name);
-    Key key;
-    Key typeLibKey;
-    bool written = ansiName && createKey(HKEY_CLASSES_ROOT, "Interface\\" + guidText(attr.guid), key) &&
-                   setText(key.get(), nullptr, *ansiName) &&
-                   createWithText(key.get(), "ProxyStubClsid", kAutomationProxy) &&
-                   createWithText(key.get(), "ProxyStubClsid32", kAutomationProxy) &&
-                   createKey(key.get(), "TypeLib", typeLibKey) && setText(typeLibKey.get(), nullptr, libid) &&
-                   setText(typeLibKey.get(), "Version", version);
+    KeyHandle key;
+    KeyHandle typeLibKey;
+    bool written = ansiName && key.create(HKEY_CLASSES_ROOT, "Interface\\" + guidText(attr.guid)) &&
+                   key.setText(nullptr, *ansiName) && key.createWithText("ProxyStubClsid", kAutomationProxy) &&
+                   key.createWithText("ProxyStubClsid32", kAutomationProxy) &&
+                   typeLibKey.create(key.get(), "TypeLib") && typeLibKey.setText(nullptr, libid) &&
+                   typeLibKey.setText("Version", version);
     return written ? S_OK : TYPE_E_REGISTRYACCESS;
 }
 
@@ -276,14 +187,14 @@ HRESULT unregisterInterface(const TYPEATTR& attr, const std::string& libid)
 {
     std::string path = "Interface\\" + guidText(attr.guid);
     {
-        Key typeLibKey;
-        if (!openKey(HKEY_CLASSES_ROOT, path + "\\TypeLib", KEY_READ, typeLibKey))
+        KeyHandle typeLibKey;
+        if (!typeLibKey.open(HKEY_CLASSES_ROOT, path + "\\TypeLib", KEY_READ))
             return S_OK;
-        std::optional<std::string> owner = defaultText(typeLibKey.get());
+        std::optional<std::string> owner = typeLibKey.text();
         if (!owner || lstrcmpiA(owner->c_str(), libid.c_str()) != 0)
             return S_OK;
     }
-    return deleteTree(HKEY_CLASSES_ROOT, path) ? S_OK : TYPE_E_REGISTRYACCESS;
+    return RegDeleteTreeA(HKEY_CLASSES_ROOT, path.c_str()) == ERROR_SUCCESS ? S_OK : TYPE_E_REGISTRYACCESS;
 }
 
 std::string directoryOf(const std::u16string& path)
@@ -325,23 +236,23 @@ HRESULT registerLibrary(ITypeLib* lib, const OLECHAR* fullPath, const OLECHAR* h
 
     std::string libid = guidText(libAttr.guid);
     std::string version = versionName(libAttr.wMajorVerNum, libAttr.wMinorVerNum);
-    Key versionKey;
-    if (!createKey(HKEY_CLASSES_ROOT, libraryKeyPath(libAttr.guid) + "\\" + version, versionKey))
+    KeyHandle versionKey;
+    if (!versionKey.create(HKEY_CLASSES_ROOT, libraryKeyPath(libAttr.guid) + "\\" + version))
         return TYPE_E_REGISTRYACCESS;
-    if (ansiDoc && !setText(versionKey.get(), nullptr, *ansiDoc))
+    if (ansiDoc && !versionKey.setText(nullptr, *ansiDoc))
         return TYPE_E_REGISTRYACCESS;
-    if (!createWithText(versionKey.get(), hex(libAttr.lcid) + "\\" + system, *ansiPath) ||
-        !createWithText(versionKey.get(), "FLAGS", std::to_string(libAttr.wLibFlags)))
+    if (!versionKey.createWithText(hex(libAttr.lcid) + "\\" + system, *ansiPath) ||
+        !versionKey.createWithText("FLAGS", std::to_string(libAttr.wLibFlags)))
         return TYPE_E_REGISTRYACCESS;
     // Without a help directory a new registration names the library's own
     // directory; an existing one keeps what it has.
-    Key helpKey;
+    KeyHandle helpKey;
     DWORD disposition = 0;
-    if (!createKey(versionKey.get(), "HELPDIR", helpKey, &disposition))
+    if (!helpKey.create(versionKey.get(), "HELPDIR", &disposition))
         return TYPE_E_REGISTRYACCESS;
     if (helpDir == nullptr && disposition == REG_CREATED_NEW_KEY)
         ansiHelpDir = directoryOf(path);
-    if (ansiHelpDir && !setText(helpKey.get(), nullptr, *ansiHelpDir))
+    if (ansiHelpDir && !helpKey.setText(nullptr, *ansiHelpDir))
         return TYPE_E_REGISTRYACCESS;
 
     return forEachRegisteredInterface(lib, [&](const TYPEATTR& typeAttr, ITypeInfo* info) {
@@ -358,16 +269,15 @@ HRESULT unregisterLibrary(REFGUID libid, WORD major, WORD minor, LCID lcid, SYSK
     std::string version = versionName(major, minor);
     std::string locale = hex(lcid);
 
-    Key libraryKey;
-    Key versionKey;
-    Key localeKey;
-    Key pathKey;
-    if (!openKey(HKEY_CLASSES_ROOT, libraryKeyPath(libid), KEY_ALL_ACCESS, libraryKey) ||
-        !openKey(libraryKey.get(), version, KEY_ALL_ACCESS, versionKey) ||
-        !openKey(versionKey.get(), locale, KEY_ALL_ACCESS, localeKey) ||
-        !openKey(localeKey.get(), system, KEY_READ, pathKey))
+    KeyHandle libraryKey;
+    KeyHandle versionKey;
+    KeyHandle localeKey;
+    KeyHandle pathKey;
+    if (!libraryKey.open(HKEY_CLASSES_ROOT, libraryKeyPath(libid), KEY_ALL_ACCESS) ||
+        !versionKey.open(libraryKey.get(), version, KEY_ALL_ACCESS) ||
+        !localeKey.open(versionKey.get(), locale, KEY_ALL_ACCESS) || !pathKey.open(localeKey.get(), system, KEY_READ))
         return E_INVALIDARG;
-    std::optional<std::string> ansiPath = defaultText(pathKey.get());
+    std::optional<std::string> ansiPath = pathKey.text();
     pathKey.close();
     if (!ansiPath)
         return E_INVALIDARG;
@@ -386,31 +296,28 @@ HRESULT unregisterLibrary(REFGUID libid, WORD major, WORD minor, LCID lcid, SYSK
 
     if (RegDeleteKeyA(localeKey.get(), system) != ERROR_SUCCESS)
         return TYPE_E_REGISTRYACCESS;
-    bool localeEmpty = subkeyNames(localeKey.get()).empty();
+    bool localeEmpty = localeKey.subkeyNames().empty();
     localeKey.close();
     if (localeEmpty && RegDeleteKeyA(versionKey.get(), locale.c_str()) != ERROR_SUCCESS)
         return TYPE_E_REGISTRYACCESS;
 
     // The version goes once no other locale or system is registered under it.
-    for (const std::string& name : subkeyNames(versionKey.get()))
+    for (const std::string& name : versionKey.subkeyNames())
         if (lstrcmpiA(name.c_str(), "FLAGS") != 0 && lstrcmpiA(name.c_str(), "HELPDIR") != 0)
             return S_OK;
     for (const char* name : {"FLAGS", "HELPDIR"}) {
-        Key probe;
-        if (openKey(versionKey.get(), name, KEY_READ, probe)) {
-            probe.close();
-            if (!deleteTree(versionKey.get(), name))
-                return TYPE_E_REGISTRYACCESS;
-        }
+        const LONG rc = RegDeleteTreeA(versionKey.get(), name);
+        if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
+            return TYPE_E_REGISTRYACCESS;
     }
     versionKey.close();
     if (RegDeleteKeyA(libraryKey.get(), version.c_str()) != ERROR_SUCCESS)
         return TYPE_E_REGISTRYACCESS;
-    bool libraryEmpty = subkeyNames(libraryKey.get()).empty();
+    bool libraryEmpty = libraryKey.subkeyNames().empty();
     libraryKey.close();
     if (libraryEmpty) {
-        Key typeLibRoot;
-        if (!openKey(HKEY_CLASSES_ROOT, "TypeLib", KEY_ALL_ACCESS, typeLibRoot) ||
+        KeyHandle typeLibRoot;
+        if (!typeLibRoot.open(HKEY_CLASSES_ROOT, "TypeLib", KEY_ALL_ACCESS) ||
             RegDeleteKeyA(typeLibRoot.get(), libidText.c_str()) != ERROR_SUCCESS)
             return TYPE_E_REGISTRYACCESS;
     }
