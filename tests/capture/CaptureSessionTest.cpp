@@ -184,8 +184,8 @@ TEST_F(CaptureSession, DamagedFilesFailCleanly)
 TEST_F(CaptureSession, NullOutPointerBuildsNothing)
 {
     Session session;
-    Bstr path(rawAvi(6, 4));
-    EXPECT_EQ(session.createCapture(path, 1, nullptr), S_FALSE);
+    const testkit::Bstr path = hostPath(rawAvi(6, 4));
+    EXPECT_EQ(session.createCapture(path.get(), 1, nullptr), S_FALSE);
     EXPECT_FALSE(session.m_bCreated);
     EXPECT_FALSE(session.m_bFlip);
     EXPECT_TRUE(session.holdsNothing());

@@ -52,22 +52,16 @@ void BoxRecorder::clear()
     recorded().clear();
 }
 
-Bstr::Bstr(const std::string& utf8Path)
+testkit::Bstr hostPath(const std::string& utf8Path)
 {
-    std::u16string wide = testmedia::toUtf16(utf8Path);
-    m_value = SysAllocString(reinterpret_cast<const OLECHAR*>(wide.c_str()));
-}
-
-Bstr::~Bstr()
-{
-    SysFreeString(m_value);
+    return testkit::Bstr(testmedia::toUtf16(utf8Path));
 }
 
 VARIANT_BOOL Session::create(const std::string& path, VARIANT_BOOL flip, HRESULT* result)
 {
-    Bstr file(path);
+    const testkit::Bstr file = hostPath(path);
     VARIANT_BOOL created = 42;
-    HRESULT hr = createCapture(file, flip, &created);
+    HRESULT hr = createCapture(file.get(), flip, &created);
     if (result != nullptr)
         *result = hr;
     return created;
@@ -82,9 +76,9 @@ bool Session::holdsNothing() const
            m_pImageHeader == nullptr;
 }
 
-const testmedia::TempDir& mediaDir()
+const testkit::ScratchDirectory& mediaDir()
 {
-    static testmedia::TempDir dir("morven-capture");
+    static testkit::ScratchDirectory dir("morven-capture");
     return dir;
 }
 

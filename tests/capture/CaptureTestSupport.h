@@ -7,6 +7,7 @@
 #include "capture/GrabberCallback.h"
 #include "platform/UserInterface.h"
 #include "platform/linux/ComRtExtensions.h"
+#include "tests/support/ComHolders.h"
 #include "tests/support/TestMedia.h"
 
 #include <functional>
@@ -37,17 +38,7 @@ private:
 };
 
 // A path as a host passes it.
-class Bstr {
-public:
-    explicit Bstr(const std::string& utf8Path);
-    ~Bstr();
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    operator BSTR() const { return m_value; }
-
-private:
-    BSTR m_value;
-};
+testkit::Bstr hostPath(const std::string& utf8Path);
 
 // A session as an object creation leaves it; torn down when it goes.
 struct Session : CCaptureSession {
@@ -68,7 +59,7 @@ struct MediaHooksGuard {
 };
 
 // Generated files, made on first use and kept until the process ends.
-const testmedia::TempDir& mediaDir();
+const testkit::ScratchDirectory& mediaDir();
 const std::string& rawAvi(int width, int height);
 const std::string& mjpegAvi();
 const std::string& audioOnly();

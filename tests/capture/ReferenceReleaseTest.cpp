@@ -127,10 +127,10 @@ TEST_F(ReferenceRelease, ReplacedSessionIsGivenBack)
 TEST_F(ReferenceRelease, PathCopyOutOfMemoryFailsLikeAStep)
 {
     Session session;
-    Bstr path(rawAvi(6, 4));
-    g_failCopyOf = path;
+    const testkit::Bstr path = hostPath(rawAvi(6, 4));
+    g_failCopyOf = path.get();
     VARIANT_BOOL created = 42;
-    EXPECT_EQ(session.createCapture(path, 0, &created), S_FALSE);
+    EXPECT_EQ(session.createCapture(path.get(), 0, &created), S_FALSE);
     EXPECT_EQ(created, 0);
     EXPECT_EQ(g_failCopyOf, nullptr) << "the component copies the path it was given";
     EXPECT_TRUE(boxes.boxes().empty());
@@ -138,7 +138,7 @@ TEST_F(ReferenceRelease, PathCopyOutOfMemoryFailsLikeAStep)
     EXPECT_TRUE(session.holdsNothing());
     expectReleased(1);
 
-    EXPECT_EQ(session.createCapture(path, 0, &created), S_OK);
+    EXPECT_EQ(session.createCapture(path.get(), 0, &created), S_OK);
     EXPECT_EQ(created, 1);
     session.destroyCapture();
     expectReleased(2);

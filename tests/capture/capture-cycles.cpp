@@ -61,7 +61,7 @@ int main(int argc, char** argv)
 
     int result = 0;
     {
-        testmedia::TempDir dir("morven-cycles");
+        testkit::ScratchDirectory dir("morven-cycles");
         result = runCycles(testmedia::makeMjpegAvi(dir.path(), 32, 16), cycles);
     }
     return result;

@@ -18,12 +18,12 @@ std::string modulePath()
 void E2eTest::SetUp()
 {
     dir_ = std::make_unique<testmedia::TempDir>("morven-e2e");
-    setenv("COMRT_REGISTRY", scratch("registry.db").c_str(), 1);
+    registry_ = std::make_unique<testkit::ScratchRegistry>();
 }
 
 void E2eTest::TearDown()
 {
-    unsetenv("COMRT_REGISTRY");
+    registry_.reset();
     dir_.reset();
 }
 

@@ -5,6 +5,7 @@
 
 #include "tests/e2e/Process.h"
 #include "tests/e2e/RegOutput.h"
+#include "tests/support/ScratchRegistry.h"
 #include "tests/support/TestMedia.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +51,7 @@ protected:
 
 private:
     std::unique_ptr<testmedia::TempDir> dir_;
+    std::unique_ptr<testkit::ScratchRegistry> registry_;
 };
 
 // Media made once for the whole run.

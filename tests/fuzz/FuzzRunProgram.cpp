@@ -4,49 +4,28 @@
 #include "registry/ProgramCheck.h"
 #include "registry/RegOp.h"
 #include "registry/RegistryRunner.h"
+#include "tests/support/ScratchRegistry.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
-std::string g_registryFiles[2];
+std::optional<testkit::ScratchRegistry> g_registry;
 int g_runs = 0;
-
-void removeRegistryFile(const std::string& path)
-{
-    for (const char* suffix : {"", "-journal", "-wal", "-shm"})
-        std::remove((path + suffix).c_str());
-}
-
-void removeRegistryFiles()
-{
-    for (const std::string& path : g_registryFiles)
-        removeRegistryFile(path);
-}
 
 // Every few thousand runs the registry starts afresh, so that it stays small.
 void useScratchRegistry()
 {
-    if (g_registryFiles[0].empty()) {
-        const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        for (int i = 0; i < 2; ++i)
-            g_registryFiles[i] = std::string(base) + "/morven-fuzz-" + std::to_string(getpid()) + "-" +
-                                 std::to_string(i) + ".db";
-        std::atexit(removeRegistryFiles);
-    }
     if (g_runs++ % 4096 != 0)
         return;
-    const std::string& next = g_registryFiles[(g_runs / 4096) % 2];
-    removeRegistryFile(next);
-    setenv("COMRT_REGISTRY", next.c_str(), 1);
+    g_registry.reset();
+    g_registry.emplace();
 }
 
 // Subkeys and values directly under every root the programs can name.

@@ -101,7 +101,7 @@ protected:
     std::string scratch(const std::string& name) const { return dir_.file(name); }
 
 private:
-    testmedia::TempDir dir_{"morven-grab-images"};
+    testkit::ScratchDirectory dir_{"morven-grab-images"};
 };
 
 using Writer = bool (*)(const FrameView&, const std::string&, std::string&);

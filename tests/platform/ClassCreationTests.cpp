@@ -2,8 +2,10 @@
 // until CoFreeUnusedLibraries, and the platform's errors.
 #include "platform/Com.h"
 #include "platform/Kernel.h"
-#include "tests/platform/ComTestRegistry.h"
 #include "tests/platform/TestServer.h"
+#include "tests/support/RegistryReads.h"
+#include "tests/support/ScratchFiles.h"
+#include "tests/support/ScratchRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +16,12 @@ namespace {
 
 // {0F0E0D0C-0B0A-4909-8807-060504030201}: registered in some tests, served by nobody.
 constexpr GUID kOtherClsid = {0x0F0E0D0C, 0x0B0A, 0x4909, {0x88, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01}};
+
+// HKEY_CLASSES_ROOT\<subKey> with a default string value.
+bool setDefault(const std::string& subKey, const std::string& value)
+{
+    return testkit::writeString(HKEY_CLASSES_ROOT, subKey, nullptr, value);
+}
 
 std::string serverKey(REFCLSID clsid)
 {
@@ -28,7 +36,7 @@ protected:
     void SetUp() override
     {
         setenv(kMarkerVariable, marker_.c_str(), 1);
-        ASSERT_TRUE(ScratchRegistry::setDefault(serverKey(kTestServerClsid), TEST_SERVER_PATH));
+        ASSERT_TRUE(setDefault(serverKey(kTestServerClsid), TEST_SERVER_PATH));
         ASSERT_EQ(S_OK, CoInitialize(nullptr));
     }
     void TearDown() override
@@ -51,7 +59,7 @@ protected:
         return count ? count() : -1;
     }
 
-    ScratchRegistry registry_;
+    testkit::ScratchRegistry registry_;
     std::string marker_ = registry_.directory().file("marker");
 };
 
@@ -76,7 +84,7 @@ TEST_F(ClassCreation, CreatesFromTheRegisteredServerAndUnloadsItWhenUnused)
     CoFreeUnusedLibraries();
     EXPECT_EQ(nullptr, GetModuleHandleA(TEST_SERVER_PATH));
     EXPECT_EQ((std::vector<std::string>{"server construct", "server attach", "server detach", "server destruct"}),
-              readLines(marker_))
+              testkit::readLines(marker_))
         << "loaded once for both objects";
 
     // A later creation loads it again.
@@ -106,21 +114,21 @@ TEST_F(ClassCreation, ErrorsForClassesThatCannotBeCreated)
     EXPECT_EQ(REGDB_E_CLASSNOTREG, create(kTestServerClsid, &object, CLSCTX_LOCAL_SERVER));
 
     // Registered, but the file is missing.
-    ASSERT_TRUE(ScratchRegistry::setDefault(serverKey(kOtherClsid), registry_.directory().file("missing.so")));
+    ASSERT_TRUE(setDefault(serverKey(kOtherClsid), registry_.directory().file("missing.so")));
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), create(kOtherClsid, &object));
 
     // Registered to a module without DllGetClassObject.
-    ASSERT_TRUE(ScratchRegistry::setDefault(serverKey(kOtherClsid), BARE_MODULE_PATH));
+    ASSERT_TRUE(setDefault(serverKey(kOtherClsid), BARE_MODULE_PATH));
     EXPECT_EQ(CO_E_ERRORINDLL, create(kOtherClsid, &object));
     EXPECT_EQ(nullptr, GetModuleHandleA(BARE_MODULE_PATH)) << "a module that is no server is not kept";
 
     // Registered to a server that does not serve it.
-    ASSERT_TRUE(ScratchRegistry::setDefault(serverKey(kOtherClsid), TEST_SERVER_PATH));
+    ASSERT_TRUE(setDefault(serverKey(kOtherClsid), TEST_SERVER_PATH));
     EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, create(kOtherClsid, &object));
     EXPECT_EQ(nullptr, object);
 
     // Registered to a module whose DllMain refuses to load.
-    ASSERT_TRUE(ScratchRegistry::setDefault(serverKey(kOtherClsid), REFUSING_MODULE_PATH));
+    ASSERT_TRUE(setDefault(serverKey(kOtherClsid), REFUSING_MODULE_PATH));
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_DLL_INIT_FAILED), create(kOtherClsid, &object));
 
     EXPECT_EQ(E_POINTER, CoCreateInstance(kTestServerClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, nullptr));
@@ -138,7 +146,7 @@ TEST_F(ClassCreation, UninitialisedThreadIsRefused)
 
 TEST_F(ClassCreation, ProgIdsNameRegisteredClasses)
 {
-    ASSERT_TRUE(ScratchRegistry::setDefault("Platform.TestServer.1\\CLSID", "{b7a3c1d2-5e4f-4a6b-8c9d-0e1f2a3b4c5d}"));
+    ASSERT_TRUE(setDefault("Platform.TestServer.1\\CLSID", "{b7a3c1d2-5e4f-4a6b-8c9d-0e1f2a3b4c5d}"));
     CLSID clsid{};
     EXPECT_EQ(S_OK, CLSIDFromProgID(u"platform.testserver.1", &clsid));
     EXPECT_EQ(kTestServerClsid, clsid);
@@ -149,7 +157,7 @@ TEST_F(ClassCreation, ProgIdsNameRegisteredClasses)
 
     EXPECT_EQ(CO_E_CLASSSTRING, CLSIDFromProgID(u"Platform.Unknown", &clsid));
     EXPECT_EQ(GUID_NULL, clsid);
-    ASSERT_TRUE(ScratchRegistry::setDefault("Platform.Broken\\CLSID", "not a class id"));
+    ASSERT_TRUE(setDefault("Platform.Broken\\CLSID", "not a class id"));
     EXPECT_EQ(CO_E_CLASSSTRING, CLSIDFromProgID(u"Platform.Broken", &clsid));
     EXPECT_EQ(E_INVALIDARG, CLSIDFromProgID(nullptr, &clsid));
 }

@@ -1,7 +1,7 @@
 // Modules still loaded when the process exits: each sees DLL_PROCESS_DETACH
 // before its own static destructors, in reverse load order.
 #include "platform/Kernel.h"
-#include "tests/platform/TestFiles.h"
+#include "tests/support/ScratchFiles.h"
 #include "tests/platform/TestServer.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 
 TEST(ModuleExit, DetachComesBeforeStaticTeardownInReverseLoadOrder)
 {
-    ScratchDirectory scratch;
+    testkit::ScratchDirectory scratch;
     std::string marker = scratch.file("marker");
     setenv(kMarkerVariable, marker.c_str(), 1);
     EXPECT_EXIT(
@@ -22,12 +22,12 @@ TEST(ModuleExit, DetachComesBeforeStaticTeardownInReverseLoadOrder)
     unsetenv(kMarkerVariable);
     EXPECT_EQ((std::vector<std::string>{"server construct", "server attach", "second construct", "second attach",
                                         "second detach", "second destruct", "server detach", "server destruct"}),
-              readLines(marker));
+              testkit::readLines(marker));
 }
 
 TEST(ModuleExit, FreedModulesAreNotDetachedAgainAtExit)
 {
-    ScratchDirectory scratch;
+    testkit::ScratchDirectory scratch;
     std::string marker = scratch.file("marker");
     setenv(kMarkerVariable, marker.c_str(), 1);
     EXPECT_EXIT(
@@ -38,5 +38,5 @@ TEST(ModuleExit, FreedModulesAreNotDetachedAgainAtExit)
         ::testing::ExitedWithCode(0), "");
     unsetenv(kMarkerVariable);
     EXPECT_EQ((std::vector<std::string>{"server construct", "server attach", "server detach", "server destruct"}),
-              readLines(marker));
+              testkit::readLines(marker));
 }

@@ -2,7 +2,7 @@
 // teardown, module handles and file names.
 #include "platform/Kernel.h"
 #include "platform/Shell.h"
-#include "tests/platform/TestFiles.h"
+#include "tests/support/ScratchFiles.h"
 #include "tests/platform/TestServer.h"
 
 #include <gtest/gtest.h>
@@ -21,9 +21,9 @@ class Modules : public ::testing::Test {
 protected:
     void SetUp() override { setenv(kMarkerVariable, marker_.c_str(), 1); }
     void TearDown() override { unsetenv(kMarkerVariable); }
-    Lines events() const { return readLines(marker_); }
+    Lines events() const { return testkit::readLines(marker_); }
 
-    ScratchDirectory scratch_;
+    testkit::ScratchDirectory scratch_;
     std::string marker_ = scratch_.file("marker");
 };
 
@@ -81,7 +81,7 @@ TEST_F(Modules, LoadFailuresCarryThePlatformsErrors)
     EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
 
     std::string notElf = scratch_.file("text.so");
-    writeFile(notElf, "this is not a module\n");
+    testkit::writeWholeFile(notElf, "this is not a module\n");
     SetLastError(0);
     EXPECT_EQ(nullptr, LoadLibraryA(notElf.c_str()));
     EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_EXE_FORMAT), GetLastError());
@@ -195,8 +195,8 @@ TEST(ExecutableType, ProgramsButNotSharedLibraries)
     EXPECT_EQ(0u, SHGetFileInfoA(library, 0, &info, sizeof(info), SHGFI_EXETYPE));
     EXPECT_EQ(0u, SHGetFileInfoA(TEST_SERVER_PATH, 0, &info, sizeof(info), SHGFI_EXETYPE));
 
-    ScratchDirectory scratch;
-    writeFile(scratch.file("script"), "#!/bin/sh\n");
+    testkit::ScratchDirectory scratch;
+    testkit::writeWholeFile(scratch.file("script"), "#!/bin/sh\n");
     EXPECT_EQ(0u, SHGetFileInfoA(scratch.file("script").c_str(), 0, nullptr, 0, SHGFI_EXETYPE));
     EXPECT_EQ(0u, SHGetFileInfoA(scratch.file("missing").c_str(), 0, nullptr, 0, SHGFI_EXETYPE));
 }

@@ -81,7 +81,7 @@ TEST_F(KilledWriterTest, EveryReportedWriteSurvivesSigkill)
     }
 
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open_v2(m_registry.path().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
     sqlite3_stmt* check = nullptr;
     ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &check, nullptr), SQLITE_OK);
     ASSERT_EQ(sqlite3_step(check), SQLITE_ROW);

@@ -68,32 +68,32 @@ private:
 
 TEST_F(StoreFileTest, TheFileAndItsDirectoriesAreMadeWhereTheEnvironmentSays)
 {
-    const std::string nested = directory_ + "/a/b/registry.db";
+    const std::string nested = m_registry.directory().file("a/b/registry.db");
     setenv("COMRT_REGISTRY", nested.c_str(), 1);
     ASSERT_EQ(createAndClose("Software"), ERROR_SUCCESS);
     EXPECT_TRUE(exists(nested));
 
     ScopedEnv noFile("COMRT_REGISTRY", nullptr);
     {
-        ScopedEnv data("XDG_DATA_HOME", (directory_ + "/data").c_str());
+        ScopedEnv data("XDG_DATA_HOME", m_registry.directory().file("data").c_str());
         ASSERT_EQ(createAndClose("Software"), ERROR_SUCCESS);
-        EXPECT_TRUE(exists(directory_ + "/data/comrt/registry.db"));
+        EXPECT_TRUE(exists(m_registry.directory().file("data/comrt/registry.db")));
     }
     ScopedEnv noData("XDG_DATA_HOME", nullptr);
-    ScopedEnv home("HOME", (directory_ + "/home").c_str());
+    ScopedEnv home("HOME", m_registry.directory().file("home").c_str());
     ASSERT_EQ(createAndClose("Software"), ERROR_SUCCESS);
-    EXPECT_TRUE(exists(directory_ + "/home/.local/share/comrt/registry.db"));
+    EXPECT_TRUE(exists(m_registry.directory().file("home/.local/share/comrt/registry.db")));
 }
 
 TEST_F(StoreFileTest, FilesThatAreNotARegistryGiveCodesAndStayUntouched)
 {
-    std::ofstream(path_) << "just some text, not a database\n";
+    std::ofstream(m_registry.path()) << "just some text, not a database\n";
     EXPECT_EQ(openAndClose("Software"), ERROR_BADDB);
     EXPECT_EQ(createAndClose("Software"), ERROR_BADDB);
-    EXPECT_TRUE(contents(path_) == "just some text, not a database\n");
+    EXPECT_TRUE(contents(m_registry.path()) == "just some text, not a database\n");
 
     // Another program's SQLite database.
-    const std::string foreign = directory_ + "/foreign.db";
+    const std::string foreign = m_registry.directory().file("foreign.db");
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(foreign.c_str(), &db), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE notes (text)", nullptr, nullptr, nullptr), SQLITE_OK);
@@ -103,7 +103,7 @@ TEST_F(StoreFileTest, FilesThatAreNotARegistryGiveCodesAndStayUntouched)
     EXPECT_EQ(createAndClose("Software"), ERROR_BADDB);
     EXPECT_TRUE(contents(foreign) == before); // not even switched to another journal mode
 
-    setenv("COMRT_REGISTRY", directory_.c_str(), 1); // a directory
+    setenv("COMRT_REGISTRY", m_registry.directory().path().c_str(), 1); // a directory
     EXPECT_EQ(createAndClose("Software"), ERROR_CANTOPEN);
 }
 
@@ -112,17 +112,17 @@ TEST_F(StoreFileTest, DamagedPagesGiveRegistryCorruptAndAFixedFileWorksAgain)
     for (int i = 0; i < 50; ++i)
         ASSERT_EQ(createAndClose(("Software\\Key" + std::to_string(i)).c_str()), ERROR_SUCCESS);
     ComRtCloseRegistryStore();
-    const std::string good = contents(path_);
+    const std::string good = contents(m_registry.path());
     ASSERT_GT(good.size(), 8192u);
 
     // Keep the first page (header and table list), spoil the tables.
     std::string damaged = good;
     std::fill(damaged.begin() + 4096, damaged.end(), '\xA5');
-    std::ofstream(path_, std::ios::binary | std::ios::trunc) << damaged;
+    std::ofstream(m_registry.path(), std::ios::binary | std::ios::trunc) << damaged;
     EXPECT_EQ(openAndClose("Software\\Key7"), ERROR_REGISTRY_CORRUPT);
     EXPECT_EQ(createAndClose("Software\\New"), ERROR_REGISTRY_CORRUPT);
 
-    std::ofstream(path_, std::ios::binary | std::ios::trunc) << good;
+    std::ofstream(m_registry.path(), std::ios::binary | std::ios::trunc) << good;
     EXPECT_EQ(openAndClose("Software\\Key7"), ERROR_SUCCESS);
 }
 
@@ -150,20 +150,20 @@ TEST_F(StoreFileTest, FilesWithoutPermissionGiveAccessDenied)
     ASSERT_EQ(createAndClose("Software\\Readable"), ERROR_SUCCESS);
     ComRtCloseRegistryStore();
     // Readers of a WAL database need to make its shared-memory file beside it.
-    chmod(directory_.c_str(), 0777);
-    chmod(path_.c_str(), 0644);
+    chmod(m_registry.directory().path().c_str(), 0777);
+    chmod(m_registry.path().c_str(), 0644);
     runUnprivileged([] {
         EXPECT_EQ(openAndClose("Software\\Readable"), ERROR_SUCCESS);
         EXPECT_EQ(createAndClose("Software\\New"), ERROR_ACCESS_DENIED);
     });
-    chmod(path_.c_str(), 0600);
+    chmod(m_registry.path().c_str(), 0600);
     runUnprivileged([] { EXPECT_EQ(openAndClose("Software\\Readable"), ERROR_ACCESS_DENIED); });
 }
 
 TEST_F(StoreFileTest, HandlesDoNotCarryOverToAnotherFile)
 {
     HKEY key = createKey(HKEY_CURRENT_USER, "Software\\First");
-    const std::string other = directory_ + "/other.db";
+    const std::string other = m_registry.directory().file("other.db");
     setenv("COMRT_REGISTRY", other.c_str(), 1);
     EXPECT_EQ(setString(key, "v", "x"), ERROR_INVALID_HANDLE);
     EXPECT_EQ(openAndClose("Software\\First"), ERROR_FILE_NOT_FOUND);

@@ -6,36 +6,8 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdlib>
-#include <filesystem>
 
 namespace storetest {
-
-void FreshRegistry::SetUp()
-{
-    directory_ = makeTempDirectory();
-    path_ = directory_ + "/registry.db";
-    setenv("COMRT_REGISTRY", path_.c_str(), 1);
-}
-
-void FreshRegistry::TearDown()
-{
-    removeTree(directory_);
-}
-
-std::string makeTempDirectory()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "registrystore-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        ADD_FAILURE() << "cannot make a temporary directory";
-    return pattern;
-}
-
-void removeTree(const std::string& path)
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-}
 
 HKEY createKey(HKEY parent, const char* path)
 {
@@ -59,28 +31,6 @@ std::string readString(HKEY key, const char* name)
     if (rc != ERROR_SUCCESS)
         return "error " + std::to_string(rc);
     return std::string(buffer, size && buffer[size - 1] == 0 ? size - 1 : size);
-}
-
-std::vector<std::string> subKeyNames(HKEY key)
-{
-    std::vector<std::string> names;
-    char name[256];
-    DWORD size = sizeof name;
-    for (DWORD i = 0; RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-         ++i, size = sizeof name)
-        names.emplace_back(name, size);
-    return names;
-}
-
-std::vector<std::string> valueNames(HKEY key)
-{
-    std::vector<std::string> names;
-    char name[256];
-    DWORD size = sizeof name;
-    for (DWORD i = 0; RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-         ++i, size = sizeof name)
-        names.emplace_back(name, size);
-    return names;
 }
 
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input)

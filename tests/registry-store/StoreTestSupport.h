@@ -3,6 +3,8 @@
 #pragma once
 
 #include "platform/Registry.h"
+#include "tests/support/RegistryReads.h"
+#include "tests/support/ScratchRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -11,27 +13,16 @@
 
 namespace storetest {
 
-// Points COMRT_REGISTRY at a new file in a new directory, removed afterwards.
-class FreshRegistry : public ::testing::Test {
-protected:
-    void SetUp() override;
-    void TearDown() override;
-
-    std::string directory_;
-    std::string path_; // the database file
-};
-
-std::string makeTempDirectory();
-void removeTree(const std::string& path);
+// A fresh database per test: m_registry.path() is the file, in m_registry.directory().
+using FreshRegistry = testkit::ScratchRegistryTest;
+using testkit::subKeyNames;
+using testkit::valueNames;
 
 // Creates (or opens) a key with every right; fails the test if that does not work.
 HKEY createKey(HKEY parent, const char* path);
 LONG setString(HKEY key, const char* name, const std::string& text);
 // The value's data as text, or the error code as "error N".
 std::string readString(HKEY key, const char* name);
-// Subkey or value names in enumeration order.
-std::vector<std::string> subKeyNames(HKEY key);
-std::vector<std::string> valueNames(HKEY key);
 
 struct ProcessResult {
     int exitCode = -1;

@@ -1,8 +1,8 @@
 // The instruction encoding, the server's own program, and the check that
 // refuses programs the runner could misread.
-#include "RegistryTestSupport.h"
 #include "registry/ProgramCheck.h"
 #include "registry/ServerRegistrationProgram.h"
+#include "tests/registry/RegistryTestSupport.h"
 
 #include <cstring>
 

@@ -1,34 +1,23 @@
-// A throw-away registry for each test, and short ways to read it back.
+// What the registry tests share: the kit's scratch registry and readers, a fake
+// module, the server's variables, and programs assembled in a test.
 #pragma once
 
 #include "platform/Registry.h"
 #include "registry/RegOp.h"
 #include "registry/RegistryRunner.h"
+#include "tests/support/RegistryReads.h"
+#include "tests/support/ScratchRegistry.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
 #include <vector>
 
-// Points COMRT_REGISTRY at a fresh database file in a temp folder.
-class ScratchRegistryTest : public ::testing::Test {
-protected:
-    void SetUp() override;
-    void TearDown() override;
-
-    std::filesystem::path m_folder;
-};
-
-inline constexpr DWORD kNoValue = 0xFFFFFFFF;
-
-bool keyExists(HKEY root, const char* path);
-// The value's bytes; *type is kNoValue when the value (or its key) is missing.
-std::vector<BYTE> readValue(HKEY root, const char* path, const char* name, DWORD* type = nullptr);
-// A REG_SZ value without its terminator, or "<missing>".
-std::string readString(HKEY root, const char* path, const char* name);
-void writeString(HKEY root, const char* path, const char* name, const char* value);
-DWORD subkeyCount(HKEY root, const char* path);
+using testkit::keyExists;
+using testkit::readValue;
+using testkit::ScratchRegistryTest;
+using testkit::stringValue;
+using testkit::subKeyNames;
+using testkit::writeString;
 
 // Stands in for the server module: the running program, MORVEN's type library,
 // and APPID as the module's common variable.

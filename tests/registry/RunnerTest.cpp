@@ -1,8 +1,8 @@
 // Running programs against a scratch registry.
-#include "RegistryTestSupport.h"
 #include "platform/linux/ComRtExtensions.h"
 #include "registry/ServerRegistrationProgram.h"
 #include "registry/ValueData.h"
+#include "tests/registry/RegistryTestSupport.h"
 
 #include <cstring>
 
@@ -22,23 +22,23 @@ protected:
 
     void expectRegistered()
     {
-        EXPECT_EQ(readString(kRoot, "MORVEN.CMORVENProc.1", nullptr), "CMORVENProc Class");
-        EXPECT_EQ(readString(kRoot, "MORVEN.CMORVENProc.1\\CLSID", nullptr), kClassKey + 6);
-        EXPECT_EQ(readString(kRoot, "MORVEN.CMORVENProc", nullptr), "CMORVENProc Class");
-        EXPECT_EQ(readString(kRoot, "MORVEN.CMORVENProc\\CLSID", nullptr), kClassKey + 6);
-        EXPECT_EQ(readString(kRoot, "MORVEN.CMORVENProc\\CurVer", nullptr), "MORVEN.CMORVENProc.1");
+        EXPECT_EQ(stringValue(kRoot, "MORVEN.CMORVENProc.1", nullptr), "CMORVENProc Class");
+        EXPECT_EQ(stringValue(kRoot, "MORVEN.CMORVENProc.1\\CLSID", nullptr), kClassKey + 6);
+        EXPECT_EQ(stringValue(kRoot, "MORVEN.CMORVENProc", nullptr), "CMORVENProc Class");
+        EXPECT_EQ(stringValue(kRoot, "MORVEN.CMORVENProc\\CLSID", nullptr), kClassKey + 6);
+        EXPECT_EQ(stringValue(kRoot, "MORVEN.CMORVENProc\\CurVer", nullptr), "MORVEN.CMORVENProc.1");
         const std::string c = kClassKey;
-        EXPECT_EQ(readString(kRoot, kClassKey, nullptr), "CMORVENProc Class");
+        EXPECT_EQ(stringValue(kRoot, kClassKey, nullptr), "CMORVENProc Class");
         // AppID follows a nested block but belongs to the class key itself.
-        EXPECT_EQ(readString(kRoot, kClassKey, "AppID"), "");
-        EXPECT_EQ(readString(kRoot, (c + "\\InprocServer32").c_str(), "AppID"), "<missing>");
-        EXPECT_EQ(readString(kRoot, (c + "\\ProgID").c_str(), nullptr), "MORVEN.CMORVENProc.1");
-        EXPECT_EQ(readString(kRoot, (c + "\\VersionIndependentProgID").c_str(), nullptr), "MORVEN.CMORVENProc");
-        EXPECT_TRUE(keyExists(kRoot, (c + "\\Programmable").c_str()));
-        EXPECT_EQ(readString(kRoot, (c + "\\InprocServer32").c_str(), nullptr), "/opt/morven/MORVEN.ocx");
-        EXPECT_EQ(readString(kRoot, (c + "\\InprocServer32").c_str(), "ThreadingModel"), "apartment");
-        EXPECT_EQ(readString(kRoot, (c + "\\TypeLib").c_str(), nullptr), "{52BA1FC6-03A4-409D-9C95-EFB369E2B531}");
-        EXPECT_EQ(subkeyCount(kRoot, kClassKey), 5u);
+        EXPECT_EQ(stringValue(kRoot, kClassKey, "AppID"), "");
+        EXPECT_EQ(stringValue(kRoot, c + "\\InprocServer32", "AppID"), std::nullopt);
+        EXPECT_EQ(stringValue(kRoot, c + "\\ProgID", nullptr), "MORVEN.CMORVENProc.1");
+        EXPECT_EQ(stringValue(kRoot, c + "\\VersionIndependentProgID", nullptr), "MORVEN.CMORVENProc");
+        EXPECT_TRUE(keyExists(kRoot, c + "\\Programmable"));
+        EXPECT_EQ(stringValue(kRoot, c + "\\InprocServer32", nullptr), "/opt/morven/MORVEN.ocx");
+        EXPECT_EQ(stringValue(kRoot, c + "\\InprocServer32", "ThreadingModel"), "apartment");
+        EXPECT_EQ(stringValue(kRoot, c + "\\TypeLib", nullptr), "{52BA1FC6-03A4-409D-9C95-EFB369E2B531}");
+        EXPECT_EQ(subKeyNames(kRoot, kClassKey).size(), 5u);
     }
 };
 
@@ -50,26 +50,26 @@ TEST_F(ServerProgram, RegisteringTwiceGivesTheSameTreeAndReplacesTheClassKey)
     expectRegistered();
 
     const std::string c = kClassKey;
-    writeString(kRoot, kClassKey, "Stray", "x");
-    writeString(kRoot, (c + "\\Programmable\\Stray").c_str(), nullptr, "x");
-    writeString(kRoot, "MORVEN.CMORVENProc.1", "Kept", "x");
+    ASSERT_TRUE(writeString(kRoot, kClassKey, "Stray", "x"));
+    ASSERT_TRUE(writeString(kRoot, c + "\\Programmable\\Stray", nullptr, "x"));
+    ASSERT_TRUE(writeString(kRoot, "MORVEN.CMORVENProc.1", "Kept", "x"));
     ASSERT_EQ(run(true), S_OK);
     expectRegistered();
-    EXPECT_EQ(readString(kRoot, kClassKey, "Stray"), "<missing>");
-    EXPECT_FALSE(keyExists(kRoot, (c + "\\Programmable\\Stray").c_str()));
+    EXPECT_EQ(stringValue(kRoot, kClassKey, "Stray"), std::nullopt);
+    EXPECT_FALSE(keyExists(kRoot, c + "\\Programmable\\Stray"));
     // Registration only adds and overwrites outside the replaced keys.
-    EXPECT_EQ(readString(kRoot, "MORVEN.CMORVENProc.1", "Kept"), "x");
+    EXPECT_EQ(stringValue(kRoot, "MORVEN.CMORVENProc.1", "Kept"), "x");
 }
 
 TEST_F(ServerProgram, UnregisteringRemovesItsKeysAndKeepsClsid)
 {
     ASSERT_EQ(run(true), S_OK);
-    writeString(kRoot, "CLSID\\{00000000-0000-0000-0000-000000000001}", nullptr, "other");
+    ASSERT_TRUE(writeString(kRoot, "CLSID\\{00000000-0000-0000-0000-000000000001}", nullptr, "other"));
     ASSERT_EQ(run(false), S_OK);
     EXPECT_FALSE(keyExists(kRoot, "MORVEN.CMORVENProc.1"));
     EXPECT_FALSE(keyExists(kRoot, "MORVEN.CMORVENProc"));
     EXPECT_FALSE(keyExists(kRoot, kClassKey));
-    EXPECT_EQ(readString(kRoot, "CLSID\\{00000000-0000-0000-0000-000000000001}", nullptr), "other");
+    EXPECT_EQ(stringValue(kRoot, "CLSID\\{00000000-0000-0000-0000-000000000001}", nullptr), "other");
 
     // Again, with nothing left to remove.
     ASSERT_EQ(run(false), S_OK);
@@ -81,7 +81,7 @@ TEST_F(ServerProgram, UnregisteringSkipsWhatIsNotThere)
     ASSERT_EQ(run(false), S_OK);
     EXPECT_FALSE(keyExists(kRoot, "CLSID"));
 
-    writeString(kRoot, "MORVEN.CMORVENProc.1\\CLSID", nullptr, "x");
+    ASSERT_TRUE(writeString(kRoot, "MORVEN.CMORVENProc.1\\CLSID", nullptr, "x"));
     ASSERT_EQ(run(false), S_OK);
     EXPECT_FALSE(keyExists(kRoot, "MORVEN.CMORVENProc.1"));
     EXPECT_FALSE(keyExists(kRoot, "MORVEN.CMORVENProc"));
@@ -93,10 +93,10 @@ TEST_F(ServerProgram, UnsetVariableStopsBeforeTheValueIsWritten)
     ASSERT_EQ(runner.SetVariableA("FriendlyName", "F"), S_OK);
     // MODULETYPE and the rest are missing: the class key is made, then the run stops.
     EXPECT_EQ(runner.RunProgram(g_serverRegistrationProgram, TRUE), E_FAIL);
-    EXPECT_EQ(readString(kRoot, "MORVEN.CMORVENProc.1", nullptr), "F");
-    EXPECT_TRUE(keyExists(kRoot, (std::string(kClassKey) + "\\Programmable").c_str()));
-    EXPECT_FALSE(keyExists(kRoot, (std::string(kClassKey) + "\\InprocServer32").c_str()));
-    EXPECT_EQ(subkeyCount(kRoot, kClassKey), 3u);
+    EXPECT_EQ(stringValue(kRoot, "MORVEN.CMORVENProc.1", nullptr), "F");
+    EXPECT_TRUE(keyExists(kRoot, std::string(kClassKey) + "\\Programmable"));
+    EXPECT_FALSE(keyExists(kRoot, std::string(kClassKey) + "\\InprocServer32"));
+    EXPECT_EQ(subKeyNames(kRoot, kClassKey).size(), 3u);
 }
 
 TEST_F(ScratchRegistryTest, ValuesLandOnTheKeysTheyBelongTo)
@@ -110,10 +110,10 @@ TEST_F(ScratchRegistryTest, ValuesLandOnTheKeysTheyBelongTo)
     p.op(RegOp::StringValue, named, named).op(RegOp::EndBlock).op(RegOp::EndBlock).op(RegOp::End);
     RegistryRunner runner;
     ASSERT_EQ(runner.RunProgram(p.program(), TRUE), S_OK);
-    EXPECT_EQ(readString(kRoot, "A", nullptr), "A");
-    EXPECT_EQ(readString(kRoot, "A\\B", nullptr), "B");
-    EXPECT_EQ(readString(kRoot, "A", "Named"), "Named");
-    EXPECT_EQ(readString(kRoot, "A\\B", "Named"), "<missing>");
+    EXPECT_EQ(stringValue(kRoot, "A", nullptr), "A");
+    EXPECT_EQ(stringValue(kRoot, "A\\B", nullptr), "B");
+    EXPECT_EQ(stringValue(kRoot, "A", "Named"), "Named");
+    EXPECT_EQ(stringValue(kRoot, "A\\B", "Named"), std::nullopt);
 }
 
 namespace {
@@ -131,10 +131,13 @@ protected:
     }
     std::vector<BYTE> data(DWORD expectedType)
     {
-        DWORD type = 0;
-        std::vector<BYTE> bytes = readValue(kRoot, "V", "Data", &type);
-        EXPECT_EQ(type, expectedType);
-        return bytes;
+        std::optional<testkit::RegistryValue> value = readValue(kRoot, "V", "Data");
+        if (!value) {
+            ADD_FAILURE() << "no value";
+            return {};
+        }
+        EXPECT_EQ(value->type, expectedType);
+        return value->data;
     }
     void set(const char* name, const char* value) { ASSERT_EQ(runner.SetVariableA(name, value), S_OK); }
 
@@ -232,7 +235,7 @@ TEST_F(ScratchRegistryTest, RefusedProgramChangesNothing)
 
 TEST_F(ScratchRegistryTest, KeyNameThatExpandsToNothingIsRefused)
 {
-    writeString(kRoot, "Keep\\Child", nullptr, "x");
+    ASSERT_TRUE(writeString(kRoot, "Keep\\Child", nullptr, "x"));
     TestProgram p;
     DWORD keep = p.text("Keep"), empty = p.text("%Empty%", true);
     p.op(RegOp::Root).op(RegOp::Key, keep).op(RegOp::BeginBlock).op(RegOp::Key, empty).op(RegOp::BeginBlock);
@@ -258,7 +261,7 @@ TEST_F(ScratchRegistryTest, SeveralRootsAndDeepTreesAreHandled)
         key = child;
     }
     RegCloseKey(key);
-    writeString(HKEY_CURRENT_USER, "Deep\\k\\side", nullptr, "x");
+    ASSERT_TRUE(writeString(HKEY_CURRENT_USER, "Deep\\k\\side", nullptr, "x"));
 
     TestProgram p;
     DWORD a = p.text("A"), deep = p.text("Deep");
@@ -268,5 +271,5 @@ TEST_F(ScratchRegistryTest, SeveralRootsAndDeepTreesAreHandled)
     ASSERT_EQ(runner.RunProgram(p.program(), TRUE), S_OK);
     EXPECT_TRUE(keyExists(kRoot, "A"));
     EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, "Deep"));
-    EXPECT_EQ(subkeyCount(HKEY_CURRENT_USER, "Deep"), 0u);
+    EXPECT_EQ(subKeyNames(HKEY_CURRENT_USER, "Deep").size(), 0u);
 }

@@ -21,8 +21,8 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(CoInitialize(nullptr) >= 0, true);
-        factory.p = module.classFactory();
-        ASSERT_NE(factory.p, nullptr);
+        factory.attach(module.classFactory());
+        ASSERT_NE(factory.get(), nullptr);
     }
 
     void TearDown() override
@@ -47,14 +47,14 @@ protected:
 
     ScratchRegistry registry;
     LoadedModule module;
-    Held<IClassFactory> factory;
+    Ref<IClassFactory> factory;
     bool registered = false;
 };
 
 TEST_F(ClassInfo, FailsBeforeTheTypeLibraryIsRegisteredAndWorksAfter)
 {
-    Held<IProvideClassInfo> classInfo;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IProvideClassInfo, classInfo.out()), S_OK);
+    Ref<IProvideClassInfo> classInfo;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IProvideClassInfo, classInfo.outVoid()), S_OK);
     ITypeInfo* pTypeInfo = reinterpret_cast<ITypeInfo*>(1);
     HRESULT hr = classInfo->GetClassInfo(&pTypeInfo);
     EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
@@ -96,19 +96,19 @@ TEST_F(ClassInfo, FailsBeforeTheTypeLibraryIsRegisteredAndWorksAfter)
 TEST_F(ClassInfo, SharedByEveryInstanceAndTheAggregatedForm)
 {
     registerTypeLibrary();
-    Held<IProvideClassInfo> standalone;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IProvideClassInfo, standalone.out()), S_OK);
-    Held<ITypeInfo> fromStandalone;
-    ASSERT_EQ(standalone->GetClassInfo(&fromStandalone.p), S_OK);
+    Ref<IProvideClassInfo> standalone;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IProvideClassInfo, standalone.outVoid()), S_OK);
+    Ref<ITypeInfo> fromStandalone;
+    ASSERT_EQ(standalone->GetClassInfo(fromStandalone.out()), S_OK);
 
     CountingOuter outer;
-    Held<IUnknown> inner;
-    ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, inner.out()), S_OK);
+    Ref<IUnknown> inner;
+    ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, inner.outVoid()), S_OK);
     IProvideClassInfo* pContained = nullptr;
     ASSERT_EQ(inner->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void**>(&pContained)), S_OK);
-    Held<ITypeInfo> fromContained;
-    ASSERT_EQ(pContained->GetClassInfo(&fromContained.p), S_OK);
-    EXPECT_EQ(fromContained.p, fromStandalone.p);
+    Ref<ITypeInfo> fromContained;
+    ASSERT_EQ(pContained->GetClassInfo(fromContained.out()), S_OK);
+    EXPECT_EQ(fromContained.get(), fromStandalone.get());
     pContained->Release();
 }
 

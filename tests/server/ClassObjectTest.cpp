@@ -32,22 +32,22 @@ TEST_F(ClassObject, ClientHoldLocksTheModuleUntilItsLastRelease)
     EXPECT_EQ(pFactory->Release(), 1u);
     EXPECT_EQ(module.canUnloadNow(), S_OK);
 
-    Held<IClassFactory> again;
-    again.p = module.classFactory();
-    EXPECT_EQ(again.p, pFactory);
+    Ref<IClassFactory> again;
+    again.attach(module.classFactory());
+    EXPECT_EQ(again.get(), pFactory);
 }
 
 TEST_F(ClassObject, TwoRequestsGetTheSameObject)
 {
-    Held<IClassFactory> first, second;
-    first.p = module.classFactory();
-    second.p = module.classFactory();
-    ASSERT_NE(first.p, nullptr);
-    EXPECT_EQ(first.p, second.p);
+    Ref<IClassFactory> first, second;
+    first.attach(module.classFactory());
+    second.attach(module.classFactory());
+    ASSERT_NE(first.get(), nullptr);
+    EXPECT_EQ(first.get(), second.get());
 
-    Held<IUnknown> unknown;
-    ASSERT_EQ(module.getClassObject(CLSID_CCMORVENProc, IID_IUnknown, unknown.out()), S_OK);
-    EXPECT_EQ(static_cast<IUnknown*>(first.p), unknown.p);
+    Ref<IUnknown> unknown;
+    ASSERT_EQ(module.getClassObject(CLSID_CCMORVENProc, IID_IUnknown, unknown.outVoid()), S_OK);
+    EXPECT_EQ(static_cast<IUnknown*>(first.get()), unknown.get());
 }
 
 TEST_F(ClassObject, OtherClassIdMakesNothing)
@@ -76,9 +76,9 @@ TEST_F(ClassObject, MissingInterfaceLeavesTheObjectCachedAndTheCountAlone)
 
     // Already made: the next request needs no new critical section.
     ComRtFailCriticalSections(0, 1, STATUS_NO_MEMORY);
-    Held<IClassFactory> factory;
-    EXPECT_EQ(module.getClassObject(CLSID_CCMORVENProc, IID_IClassFactory, factory.out()), S_OK);
-    EXPECT_NE(factory.p, nullptr);
+    Ref<IClassFactory> factory;
+    EXPECT_EQ(module.getClassObject(CLSID_CCMORVENProc, IID_IClassFactory, factory.outVoid()), S_OK);
+    EXPECT_NE(factory.get(), nullptr);
 }
 
 TEST_F(ClassObject, FailedCreationIsRetriedOnTheNextRequest)
@@ -93,9 +93,9 @@ TEST_F(ClassObject, FailedCreationIsRetriedOnTheNextRequest)
     ComRtFailCriticalSections(0, 0, 0);
     EXPECT_EQ(module.canUnloadNow(), S_OK);
 
-    Held<IClassFactory> factory;
-    EXPECT_EQ(module.getClassObject(CLSID_CCMORVENProc, IID_IClassFactory, factory.out()), S_OK);
-    EXPECT_NE(factory.p, nullptr);
+    Ref<IClassFactory> factory;
+    EXPECT_EQ(module.getClassObject(CLSID_CCMORVENProc, IID_IClassFactory, factory.outVoid()), S_OK);
+    EXPECT_NE(factory.get(), nullptr);
 }
 
 TEST_F(ClassObject, LockServerCountsBothWaysAndMayGoNegative)
@@ -117,12 +117,12 @@ TEST_F(ClassObject, LockServerCountsBothWaysAndMayGoNegative)
 
 TEST_F(ClassObject, AnswersOnlyIUnknownAndIClassFactory)
 {
-    Held<IClassFactory> factory;
-    factory.p = module.classFactory();
-    ASSERT_NE(factory.p, nullptr);
-    Held<IUnknown> unknown;
-    EXPECT_EQ(factory->QueryInterface(IID_IUnknown, unknown.out()), S_OK);
-    EXPECT_EQ(unknown.p, static_cast<IUnknown*>(factory.p));
+    Ref<IClassFactory> factory;
+    factory.attach(module.classFactory());
+    ASSERT_NE(factory.get(), nullptr);
+    Ref<IUnknown> unknown;
+    EXPECT_EQ(factory->QueryInterface(IID_IUnknown, unknown.outVoid()), S_OK);
+    EXPECT_EQ(unknown.get(), static_cast<IUnknown*>(factory.get()));
     void* pv = reinterpret_cast<void*>(1);
     EXPECT_EQ(factory->QueryInterface(IID_IDispatch, &pv), E_NOINTERFACE);
     EXPECT_EQ(pv, nullptr);

@@ -54,7 +54,7 @@ TEST(EndToEnd, HostCreatesByProgIdAndGrabsTheFirstFrame)
 {
     ScratchRegistry registry;
     registerByHand();
-    testmedia::TempDir dir("morven-server-e2e");
+    testkit::ScratchDirectory dir("morven-server-e2e");
     const int width = 64, height = 48;
     std::string clip = testmedia::makeMjpegAvi(dir.path(), width, height);
     testmedia::Frame expected = testmedia::expectedFirstFrame(clip);

@@ -14,48 +14,47 @@ class Instance : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        factory.p = module.classFactory();
-        ASSERT_NE(factory.p, nullptr);
+        factory.attach(module.classFactory());
+        ASSERT_NE(factory.get(), nullptr);
     }
 
     // The class object's client hold is given back first, so that the module
     // lock count is the instances' alone.
     void dropFactory()
     {
-        factory->Release();
-        factory.p = nullptr;
+        factory.reset();
     }
 
     LoadedModule module;
-    Held<IClassFactory> factory;
+    Ref<IClassFactory> factory;
 };
 
 TEST_F(Instance, IdentityIsTheICMORVENProcPointer)
 {
-    Held<ICMORVENProc> proc;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_ICMORVENProc, proc.out()), S_OK);
+    Ref<ICMORVENProc> proc;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_ICMORVENProc, proc.outVoid()), S_OK);
 
-    Held<IUnknown> unknown;
-    ASSERT_EQ(proc->QueryInterface(IID_IUnknown, unknown.out()), S_OK);
-    EXPECT_EQ(unknown.p, static_cast<IUnknown*>(proc.p));
+    Ref<IUnknown> unknown;
+    ASSERT_EQ(proc->QueryInterface(IID_IUnknown, unknown.outVoid()), S_OK);
+    EXPECT_EQ(unknown.get(), static_cast<IUnknown*>(proc.get()));
 
-    Held<IProvideClassInfo> classInfo;
-    ASSERT_EQ(proc->QueryInterface(IID_IProvideClassInfo, classInfo.out()), S_OK);
-    EXPECT_EQ(reinterpret_cast<char*>(classInfo.p), reinterpret_cast<char*>(proc.p) + sizeof(void*));
+    Ref<IProvideClassInfo> classInfo;
+    ASSERT_EQ(proc->QueryInterface(IID_IProvideClassInfo, classInfo.outVoid()), S_OK);
+    EXPECT_EQ(reinterpret_cast<char*>(classInfo.get()), reinterpret_cast<char*>(proc.get()) + sizeof(void*));
 
     // From the second interface back to the first, and to the same identity.
-    Held<ICMORVENProc> back;
-    ASSERT_EQ(classInfo->QueryInterface(IID_ICMORVENProc, back.out()), S_OK);
-    EXPECT_EQ(back.p, proc.p);
-    Held<IUnknown> unknownFromSecond;
-    ASSERT_EQ(classInfo->QueryInterface(IID_IUnknown, unknownFromSecond.out()), S_OK);
-    EXPECT_EQ(unknownFromSecond.p, unknown.p);
+    Ref<ICMORVENProc> back;
+    ASSERT_EQ(classInfo->QueryInterface(IID_ICMORVENProc, back.outVoid()), S_OK);
+    EXPECT_EQ(back.get(), proc.get());
+    Ref<IUnknown> unknownFromSecond;
+    ASSERT_EQ(classInfo->QueryInterface(IID_IUnknown, unknownFromSecond.outVoid()), S_OK);
+    EXPECT_EQ(unknownFromSecond.get(), unknown.get());
 }
 
 TEST_F(Instance, AnswersNothingElse)
 {
-    Held<ICMORVENProc> proc;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_ICMORVENProc, proc.out()), S_OK);
+    Ref<ICMORVENProc> proc;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_ICMORVENProc, proc.outVoid()), S_OK);
     for (const IID* iid : {&IID_IDispatch, &IID_IClassFactory, &kUnknownInterface}) {
         void* pv = reinterpret_cast<void*>(1);
         EXPECT_EQ(proc->QueryInterface(*iid, &pv), E_NOINTERFACE);
@@ -186,9 +185,9 @@ void expectIdleSession(ICMORVENProc* pProc)
 
 TEST_F(Instance, BothFormsServeTheCaptureMethods)
 {
-    Held<ICMORVENProc> proc;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_ICMORVENProc, proc.out()), S_OK);
-    expectIdleSession(proc.p);
+    Ref<ICMORVENProc> proc;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_ICMORVENProc, proc.outVoid()), S_OK);
+    expectIdleSession(proc.get());
 
     CountingOuter outer;
     IUnknown* pInner = nullptr;

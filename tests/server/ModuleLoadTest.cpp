@@ -41,9 +41,9 @@ TEST_P(ModuleLoadRefused, WhenAModuleCriticalSectionCannotBeMade)
     // The refused load left nothing behind: the next load starts clean.
     LoadedModule module;
     EXPECT_EQ(module.canUnloadNow(), S_OK);
-    Held<IClassFactory> factory;
-    factory.p = module.classFactory();
-    EXPECT_NE(factory.p, nullptr);
+    Ref<IClassFactory> factory;
+    factory.attach(module.classFactory());
+    EXPECT_NE(factory.get(), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(EachModuleSection, ModuleLoadRefused,
@@ -76,9 +76,9 @@ TEST(ModuleLoad, EachLoadStartsWithFreshRecords)
 {
     {
         LoadedModule module;
-        Held<IClassFactory> factory;
-        factory.p = module.classFactory();
-        ASSERT_NE(factory.p, nullptr);
+        Ref<IClassFactory> factory;
+        factory.attach(module.classFactory());
+        ASSERT_NE(factory.get(), nullptr);
         // A lock that is never given back dies with the module.
         factory->LockServer(TRUE);
         EXPECT_EQ(module.canUnloadNow(), S_FALSE);

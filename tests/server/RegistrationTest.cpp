@@ -2,7 +2,7 @@
 // and remove, and the type library registration.
 #include "platform/TypeLib.h"
 #include "tests/server/ServerTestSupport.h"
-#include "tests/support/TestMedia.h"
+#include "tests/support/ScratchFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -129,7 +129,7 @@ TEST_F(Registration, RegisteringTwiceRebuildsTheClassKey)
 
     ASSERT_EQ(module.registerServer(), S_OK);
     expectRegistered();
-    EXPECT_EQ(stringValue(HKEY_CLASSES_ROOT, kClassKey, "Stray"), "<missing>");
+    EXPECT_EQ(stringValue(HKEY_CLASSES_ROOT, kClassKey, "Stray"), std::nullopt);
     EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, kClassKey + "\\Programmable\\Stray"));
 }
 
@@ -213,7 +213,7 @@ std::string registeredTypeLibraryPath()
 
 TEST_F(Registration, TypeLibraryFromTheTlbFileBesideAModuleWithoutOne)
 {
-    testmedia::TempDir dir("morven-server-plain");
+    testkit::ScratchDirectory dir("morven-server-plain");
     std::filesystem::copy_file(std::filesystem::path(modulePath()).parent_path() / "MORVEN.tlb",
                                dir.file("Plain.tlb"));
     ModuleCopy copy(dir.path(), "Plain.ocx", false);
@@ -228,7 +228,7 @@ TEST_F(Registration, TypeLibraryFromTheTlbFileBesideAModuleWithoutOne)
 
 TEST_F(Registration, WithoutAnyTypeLibraryTheClassKeysStillChange)
 {
-    testmedia::TempDir dir("morven-server-plain");
+    testkit::ScratchDirectory dir("morven-server-plain");
     ModuleCopy copy(dir.path(), "Plain.ocx", false);
 
     // The class keys come first and stay when the type library step fails.
@@ -245,7 +245,7 @@ TEST_F(Registration, WithoutAnyTypeLibraryTheClassKeysStillChange)
 
 TEST_F(Registration, ModulePathThatDoesNotFitChangesNothing)
 {
-    testmedia::TempDir dir("morven-server-long");
+    testkit::ScratchDirectory dir("morven-server-long");
     std::string directory = dir.path();
     while (directory.size() + std::string("/MORVEN.ocx").size() < MAX_PATH + 10)
         directory += "/" + std::string(40, 'd');

@@ -1,9 +1,5 @@
 #include "tests/server/ServerTestSupport.h"
 
-#include "platform/linux/ComRtExtensions.h"
-
-#include <cstdlib>
-#include <filesystem>
 #include <stdexcept>
 
 namespace servertest {
@@ -63,82 +59,6 @@ ULONG CountingOuter::AddRef()
 ULONG CountingOuter::Release()
 {
     return static_cast<ULONG>(200 + ++releases);
-}
-
-ScratchRegistry::ScratchRegistry()
-{
-    char pattern[] = "/tmp/morven-server-registry-XXXXXX";
-    if (mkdtemp(pattern) == nullptr)
-        throw std::runtime_error("no scratch directory");
-    m_directory = pattern;
-    setenv("COMRT_REGISTRY", (m_directory + "/registry.db").c_str(), 1);
-    ComRtCloseRegistryStore();
-}
-
-ScratchRegistry::~ScratchRegistry()
-{
-    ComRtCloseRegistryStore();
-    std::filesystem::remove_all(m_directory);
-}
-
-bool keyExists(HKEY root, const std::string& subKey)
-{
-    HKEY hKey = nullptr;
-    if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(hKey);
-    return true;
-}
-
-std::string stringValue(HKEY root, const std::string& subKey, const char* name)
-{
-    HKEY hKey = nullptr;
-    if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return "<missing>";
-    char data[1024] = {};
-    DWORD size = sizeof(data) - 1;
-    DWORD type = 0;
-    LONG rc = RegQueryValueExA(hKey, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(hKey);
-    if (rc != ERROR_SUCCESS)
-        return "<missing>";
-    if (type != REG_SZ)
-        return "<type " + std::to_string(type) + ">";
-    return data;
-}
-
-std::vector<std::string> valueNames(HKEY root, const std::string& subKey)
-{
-    std::vector<std::string> names;
-    HKEY hKey = nullptr;
-    if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return names;
-    for (DWORD i = 0;; ++i) {
-        char name[256];
-        DWORD length = sizeof(name);
-        if (RegEnumValueA(hKey, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, length);
-    }
-    RegCloseKey(hKey);
-    return names;
-}
-
-std::vector<std::string> subKeyNames(HKEY root, const std::string& subKey)
-{
-    std::vector<std::string> names;
-    HKEY hKey = nullptr;
-    if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return names;
-    for (DWORD i = 0;; ++i) {
-        char name[256];
-        DWORD length = sizeof(name);
-        if (RegEnumKeyExA(hKey, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, length);
-    }
-    RegCloseKey(hKey);
-    return names;
 }
 
 } // namespace servertest

@@ -1,14 +1,16 @@
 // What the server tests share: MORVEN.ocx loaded as a host loads it, its
-// exports, and a few test objects.
+// exports, an outer object, and the kit's holders, scratch registry and readers.
 #pragma once
 
 #include "capture/MORVEN.h"
 #include "platform/Com.h"
 #include "platform/Kernel.h"
 #include "platform/Registry.h"
+#include "tests/support/ComHolders.h"
+#include "tests/support/RegistryReads.h"
+#include "tests/support/ScratchRegistry.h"
 
 #include <string>
-#include <vector>
 
 namespace servertest {
 
@@ -57,38 +59,11 @@ struct CountingOuter : IUnknown {
     ULONG STDMETHODCALLTYPE Release() override;
 };
 
-// An empty registry of its own for as long as it lives: COMRT_REGISTRY points
-// at a fresh file, and the process's connection is reopened on it.
-class ScratchRegistry {
-public:
-    ScratchRegistry();
-    ~ScratchRegistry();
-    ScratchRegistry(const ScratchRegistry&) = delete;
-    ScratchRegistry& operator=(const ScratchRegistry&) = delete;
-
-private:
-    std::string m_directory;
-};
-
-// Registry reading for the checks.
-bool keyExists(HKEY root, const std::string& subKey);
-// The REG_SZ value's text, or "<missing>" / "<type n>" when it is absent or of another type.
-std::string stringValue(HKEY root, const std::string& subKey, const char* name = nullptr);
-// Names of the values of a key, the default value as "".
-std::vector<std::string> valueNames(HKEY root, const std::string& subKey);
-std::vector<std::string> subKeyNames(HKEY root, const std::string& subKey);
-
-// Releases a held interface pointer at scope end.
-template <class T>
-struct Held {
-    T* p = nullptr;
-    ~Held()
-    {
-        if (p != nullptr)
-            p->Release();
-    }
-    void** out() { return reinterpret_cast<void**>(&p); }
-    T* operator->() const { return p; }
-};
+using testkit::keyExists;
+using testkit::Ref;
+using testkit::ScratchRegistry;
+using testkit::stringValue;
+using testkit::subKeyNames;
+using testkit::valueNames;
 
 } // namespace servertest

@@ -71,43 +71,6 @@ size_t findTag(const std::vector<uint8_t>& bytes, const char* tag)
 
 } // namespace
 
-std::vector<uint8_t> readWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("testmedia: cannot read " + path);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeWholeFile(const std::string& path, const uint8_t* data, size_t size)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    if (!out)
-        throw std::runtime_error("testmedia: cannot write " + path);
-}
-
-TempDir::TempDir(const std::string& prefix)
-{
-    std::string pattern = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data()))
-        throw std::runtime_error("testmedia: cannot make a temporary directory from " + pattern);
-    m_path = buf.data();
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-}
-
-std::string TempDir::file(const std::string& name) const
-{
-    return joinPath(m_path, name);
-}
-
 Bgr patternPixel(int x, int y, int frame)
 {
     int hi = ((x >> 8) & 15) | (((y >> 8) & 15) << 4);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "tests/support/Frames.h"
+#include "tests/support/ScratchFiles.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,26 +14,10 @@
 
 namespace testmedia {
 
-// A fresh directory under the system's temporary directory, removed with
-// everything in it when the object goes.
-class TempDir {
-public:
-    explicit TempDir(const std::string& prefix = "morven-media");
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::string& path() const { return m_path; }
-    // path()/name
-    std::string file(const std::string& name) const;
-
-private:
-    std::string m_path;
-};
-
-// A whole file's bytes, and a file made of bytes; both throw on failure.
-std::vector<uint8_t> readWholeFile(const std::string& path);
-void writeWholeFile(const std::string& path, const uint8_t* data, size_t size);
+// The kit's scratch directory and file helpers under their older names here.
+using TempDir = testkit::ScratchDirectory;
+using testkit::readWholeFile;
+using testkit::writeWholeFile;
 
 // The exactly known picture of the raw BGR clips: pixel (x, y) of frame
 // `frame`, y = 0 being the top row. No two pixels of one row or one column

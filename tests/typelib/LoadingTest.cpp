@@ -30,9 +30,9 @@ TEST(TypeLibLoading, RefusesWhatIsNoTypeLibrary)
     // A module without the resource: the runtime library itself.
     EXPECT_EQ(loadPath(RUNTIME_LIBRARY_PATH, lib), TYPE_E_CANTLOADLIBRARY);
     EXPECT_FALSE(lib);
-    writeFile(dir.file("text.tlb"), {'h', 'e', 'l', 'l', 'o'});
+    writeWholeFile(dir.file("text.tlb"), std::string("hello"));
     EXPECT_EQ(loadPath(dir.file("text.tlb"), lib), TYPE_E_CANTLOADLIBRARY);
-    writeFile(dir.file("empty.tlb"), {});
+    writeWholeFile(dir.file("empty.tlb"), std::string());
     EXPECT_EQ(loadPath(dir.file("empty.tlb"), lib), TYPE_E_CANTLOADLIBRARY);
 
     EXPECT_EQ(LoadTypeLib(u"", lib.out()), E_INVALIDARG);
@@ -44,7 +44,7 @@ TEST(TypeLibLoading, RefusesWhatIsNoTypeLibrary)
 TEST(TypeLibLoading, NewerFormatVersionIsUnsupported)
 {
     ScratchDirectory dir;
-    std::vector<uint8_t> image = readFile(MORVEN_TLB_PATH);
+    std::vector<uint8_t> image = readWholeFile(MORVEN_TLB_PATH);
     ASSERT_GT(image.size(), 8u);
     image[4] = 2; // format version
     Ref<ITypeLib> lib;
@@ -53,8 +53,8 @@ TEST(TypeLibLoading, NewerFormatVersionIsUnsupported)
 
 TEST(TypeLibLoading, EveryTruncationOfALibraryIsRefused)
 {
-    ScratchDirectory dir;
-    const std::vector<uint8_t> image = readFile(MORVEN_TLB_PATH);
+    ScratchDirectory dir("typelib-damage", ScratchDirectory::Storage::Memory);
+    const std::vector<uint8_t> image = readWholeFile(MORVEN_TLB_PATH);
     ASSERT_FALSE(image.empty());
     for (size_t length = 0; length < image.size(); ++length) {
         Ref<ITypeLib> lib;
@@ -67,8 +67,8 @@ TEST(TypeLibLoading, EveryTruncationOfALibraryIsRefused)
 
 TEST(TypeLibLoading, TruncatedModulesAreRefused)
 {
-    ScratchDirectory dir;
-    const std::vector<uint8_t> module = readFile(SAMPLE_MODULE_PATH);
+    ScratchDirectory dir("typelib-damage", ScratchDirectory::Storage::Memory);
+    const std::vector<uint8_t> module = readWholeFile(SAMPLE_MODULE_PATH);
     ASSERT_GT(module.size(), 1024u);
     // The ELF header, then samples through the file, then the section headers
     // and names at its end byte by byte.
@@ -90,8 +90,8 @@ TEST(TypeLibLoading, TruncatedModulesAreRefused)
 
 TEST(TypeLibLoading, DamagedSectionHeadersAreRefused)
 {
-    ScratchDirectory dir;
-    const std::vector<uint8_t> module = readFile(SAMPLE_MODULE_PATH);
+    ScratchDirectory dir("typelib-damage", ScratchDirectory::Storage::Memory);
+    const std::vector<uint8_t> module = readWholeFile(SAMPLE_MODULE_PATH);
     ASSERT_GE(module.size(), sizeof(Elf64_Ehdr));
     Elf64_Ehdr header;
     std::memcpy(&header, module.data(), sizeof header);
@@ -124,8 +124,8 @@ TEST(TypeLibLoading, DamagedSectionHeadersAreRefused)
 
 TEST(TypeLibLoading, DamagedLibrariesFailOrReadSafely)
 {
-    ScratchDirectory dir;
-    const std::vector<uint8_t> image = readFile(MORVEN_TLB_PATH);
+    ScratchDirectory dir("typelib-damage", ScratchDirectory::Storage::Memory);
+    const std::vector<uint8_t> image = readWholeFile(MORVEN_TLB_PATH);
     ASSERT_GT(image.size(), 256u);
     int loaded = 0;
     auto check = [&](const std::vector<uint8_t>& damaged, const std::string& what) {

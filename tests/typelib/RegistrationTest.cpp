@@ -25,7 +25,7 @@ protected:
         if (!lcid.empty())
             attributes += ", lcid(" + lcid + ")";
         std::string path = m_dir.file(fileName);
-        writeFile(path, compile(idlPrelude() + declarations + idlLibrary(attributes, body)));
+        writeWholeFile(path, compile(idlPrelude() + declarations + idlLibrary(attributes, body)));
         return path;
     }
 
@@ -54,17 +54,17 @@ TEST_F(Registration, WritesThePlatformsKeysForMorven)
     ASSERT_EQ(RegisterTypeLib(lib.get(), path.data(), helpDir.data()), S_OK);
 
     // The help string in the ANSI code page, UTF-8 here.
-    EXPECT_EQ(defaultValue(kMorvenKey + "\\1.0"), std::optional<std::string>("MORVEN 1.0 类型库"));
-    EXPECT_EQ(defaultValue(kMorvenKey + "\\1.0\\409\\win32"), std::optional<std::string>(SAMPLE_MODULE_PATH));
-    EXPECT_EQ(defaultValue(kMorvenKey + "\\1.0\\FLAGS"), std::optional<std::string>("0"));
-    EXPECT_EQ(defaultValue(kMorvenKey + "\\1.0\\HELPDIR"), std::optional<std::string>(directory));
-    EXPECT_FALSE(keyExists(kMorvenKey + "\\1.0\\0"));
+    EXPECT_EQ(stringValue(HKEY_CLASSES_ROOT, kMorvenKey + "\\1.0"), std::optional<std::string>("MORVEN 1.0 类型库"));
+    EXPECT_EQ(stringValue(HKEY_CLASSES_ROOT, kMorvenKey + "\\1.0\\409\\win32"), std::optional<std::string>(SAMPLE_MODULE_PATH));
+    EXPECT_EQ(stringValue(HKEY_CLASSES_ROOT, kMorvenKey + "\\1.0\\FLAGS"), std::optional<std::string>("0"));
+    EXPECT_EQ(stringValue(HKEY_CLASSES_ROOT, kMorvenKey + "\\1.0\\HELPDIR"), std::optional<std::string>(directory));
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, kMorvenKey + "\\1.0\\0"));
     // A plain vtable interface gets no Interface key.
-    EXPECT_FALSE(keyExists("Interface\\{4A47467B-726B-4B87-8077-14860715E21E}"));
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, "Interface\\{4A47467B-726B-4B87-8077-14860715E21E}"));
 
     // Registering again leaves the same entries.
     ASSERT_EQ(RegisterTypeLib(lib.get(), path.data(), helpDir.data()), S_OK);
-    EXPECT_EQ(defaultValue(kMorvenKey + "\\1.0\\409\\win32"), std::optional<std::string>(SAMPLE_MODULE_PATH));
+    EXPECT_EQ(stringValue(HKEY_CLASSES_ROOT, kMorvenKey + "\\1.0\\409\\win32"), std::optional<std::string>(SAMPLE_MODULE_PATH));
 }
 
 TEST_F(Registration, FoundByExactLocaleButNotByTheNeutralOne)
@@ -90,7 +90,7 @@ TEST_F(Registration, FoundByExactLocaleButNotByTheNeutralOne)
     EXPECT_EQ(found.str(), path);
     // Without a help directory a new registration names the library's folder.
     std::string module = SAMPLE_MODULE_PATH;
-    EXPECT_EQ(defaultValue(kMorvenKey + "\\1.0\\HELPDIR"), std::optional<std::string>(module.substr(0, module.rfind('/'))));
+    EXPECT_EQ(stringValue(HKEY_CLASSES_ROOT, kMorvenKey + "\\1.0\\HELPDIR"), std::optional<std::string>(module.substr(0, module.rfind('/'))));
 }
 
 TEST_F(Registration, LocaleFallsBackToTheLanguageThenNeutral)
@@ -116,7 +116,7 @@ TEST_F(Registration, HighestMinorVersionOfTheMajorIsChosen)
     std::string v1a = writeLibrary("v1a.tlb", "1.10", "0x409");
     ASSERT_EQ(registerFile(v1a, u"/"), S_OK);
     ASSERT_EQ(registerFile(writeLibrary("v2.tlb", "2.0", "0x409"), u"/"), S_OK);
-    EXPECT_TRUE(keyExists(kTestKey + "\\1.a")); // versions are written in hexadecimal
+    EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, kTestKey + "\\1.a")); // versions are written in hexadecimal
 
     Ref<ITypeLib> lib;
     ASSERT_EQ(LoadRegTypeLib(kTestLibid, 1, 0, 0x409, lib.out()), S_OK);
@@ -127,15 +127,15 @@ TEST_F(Registration, HighestMinorVersionOfTheMajorIsChosen)
     lib->ReleaseTLibAttr(attr);
 
     // A registered file that has become another version is not taken for the one asked for.
-    writeFile(v1a, readFile(m_dir.file("v2.tlb")));
+    writeWholeFile(v1a, readWholeFile(m_dir.file("v2.tlb")));
     EXPECT_EQ(LoadRegTypeLib(kTestLibid, 1, 0, 0x409, lib.out()), TYPE_E_LIBNOTREGISTERED);
     EXPECT_FALSE(lib);
 
     // Unregistering one version keeps the others.
     ASSERT_EQ(UnRegisterTypeLib(kTestLibid, 1, 0, 0x409, SYS_WIN32), S_OK);
-    EXPECT_FALSE(keyExists(kTestKey + "\\1.0"));
-    EXPECT_TRUE(keyExists(kTestKey + "\\1.a"));
-    EXPECT_TRUE(keyExists(kTestKey + "\\2.0"));
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, kTestKey + "\\1.0"));
+    EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, kTestKey + "\\1.a"));
+    EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, kTestKey + "\\2.0"));
 }
 
 TEST_F(Registration, UnregisteringRemovesTheWholeLibraryKeyOnce)
@@ -149,8 +149,8 @@ TEST_F(Registration, UnregisteringRemovesTheWholeLibraryKeyOnce)
     EXPECT_EQ(UnRegisterTypeLib(kMorvenLibid, 1, 0, 0x409, static_cast<SYSKIND>(9)), E_INVALIDARG);
 
     ASSERT_EQ(UnRegisterTypeLib(kMorvenLibid, 1, 0, 0x409, SYS_WIN32), S_OK);
-    EXPECT_FALSE(keyExists(kMorvenKey));
-    EXPECT_TRUE(keyExists("TypeLib"));
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, kMorvenKey));
+    EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, "TypeLib"));
     EXPECT_EQ(UnRegisterTypeLib(kMorvenLibid, 1, 0, 0x409, SYS_WIN32), E_INVALIDARG);
     EXPECT_EQ(LoadRegTypeLib(kMorvenLibid, 1, 0, 0x409, lib.out()), TYPE_E_LIBNOTREGISTERED);
 }
@@ -163,16 +163,16 @@ TEST_F(Registration, AutomationInterfacesGetInterfaceKeysThatGoAgain)
                                     "interface IAuto;");
     ASSERT_EQ(registerFile(path, u"/help"), S_OK);
     const std::string key = "Interface\\{AAAAAAAA-0000-0000-0000-000000000009}";
-    EXPECT_EQ(defaultValue(key), std::optional<std::string>("IAuto"));
-    EXPECT_EQ(defaultValue(key + "\\ProxyStubClsid32"),
+    EXPECT_EQ(stringValue(HKEY_CLASSES_ROOT, key), std::optional<std::string>("IAuto"));
+    EXPECT_EQ(stringValue(HKEY_CLASSES_ROOT, key + "\\ProxyStubClsid32"),
               std::optional<std::string>("{00020424-0000-0000-C000-000000000046}"));
-    EXPECT_EQ(defaultValue(key + "\\TypeLib"), std::optional<std::string>("{11111111-2222-3333-4444-555555555555}"));
-    EXPECT_EQ(namedValue(key + "\\TypeLib", "Version"), std::optional<std::string>("1.0"));
-    EXPECT_EQ(defaultValue(kTestKey + "\\1.0\\HELPDIR"), std::optional<std::string>("/help"));
+    EXPECT_EQ(stringValue(HKEY_CLASSES_ROOT, key + "\\TypeLib"), std::optional<std::string>("{11111111-2222-3333-4444-555555555555}"));
+    EXPECT_EQ(stringValue(HKEY_CLASSES_ROOT, key + "\\TypeLib", "Version"), std::optional<std::string>("1.0"));
+    EXPECT_EQ(stringValue(HKEY_CLASSES_ROOT, kTestKey + "\\1.0\\HELPDIR"), std::optional<std::string>("/help"));
 
     ASSERT_EQ(UnRegisterTypeLib(kTestLibid, 1, 0, 0x409, SYS_WIN32), S_OK);
-    EXPECT_FALSE(keyExists(key));
-    EXPECT_FALSE(keyExists(kTestKey));
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, key));
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, kTestKey));
 }
 
 TEST_F(Registration, ARegistrationWhoseFileIsGoneCanStillBeRemoved)
@@ -183,7 +183,7 @@ TEST_F(Registration, ARegistrationWhoseFileIsGoneCanStillBeRemoved)
     Ref<ITypeLib> lib;
     EXPECT_EQ(LoadRegTypeLib(kTestLibid, 1, 0, 0x409, lib.out()), TYPE_E_CANTLOADLIBRARY);
     ASSERT_EQ(UnRegisterTypeLib(kTestLibid, 1, 0, 0x409, SYS_WIN32), S_OK);
-    EXPECT_FALSE(keyExists(kTestKey));
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, kTestKey));
 }
 
 TEST_F(Registration, LoadTypeLibExRegistersOnlyWhenAsked)
@@ -193,9 +193,9 @@ TEST_F(Registration, LoadTypeLibExRegistersOnlyWhenAsked)
     Ref<ITypeLib> lib;
     ASSERT_EQ(LoadTypeLibEx(widePath.c_str(), REGKIND_NONE, lib.out()), S_OK);
     ASSERT_EQ(LoadTypeLibEx(widePath.c_str(), REGKIND_DEFAULT, lib.out()), S_OK);
-    EXPECT_FALSE(keyExists(kTestKey));
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, kTestKey));
     ASSERT_EQ(LoadTypeLibEx(widePath.c_str(), REGKIND_REGISTER, lib.out()), S_OK);
-    EXPECT_EQ(defaultValue(kTestKey + "\\1.0\\409\\win32"), std::optional<std::string>(path));
+    EXPECT_EQ(stringValue(HKEY_CLASSES_ROOT, kTestKey + "\\1.0\\409\\win32"), std::optional<std::string>(path));
 
     EXPECT_EQ(RegisterTypeLib(nullptr, widePath.data(), nullptr), E_INVALIDARG);
     EXPECT_EQ(RegisterTypeLib(lib.get(), nullptr, nullptr), E_INVALIDARG);

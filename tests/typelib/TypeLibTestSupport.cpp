@@ -4,55 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-
-#include <unistd.h>
 
 namespace typelib_test {
 
 std::u16string wide(const std::string& ascii)
 {
     return std::u16string(ascii.begin(), ascii.end());
-}
-
-ScratchDirectory::ScratchDirectory()
-{
-    // The damage tests write thousands of small files: memory-backed storage keeps them quick.
-    std::filesystem::path base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::filesystem::temp_directory_path();
-    std::string pattern = (base / "typelib-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("cannot make a scratch directory");
-    m_path = pattern;
-}
-
-ScratchDirectory::~ScratchDirectory()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
-ScratchRegistry::ScratchRegistry()
-{
-    setenv("COMRT_REGISTRY", m_directory.file("registry.db").c_str(), 1);
-}
-
-ScratchRegistry::~ScratchRegistry()
-{
-    unsetenv("COMRT_REGISTRY");
-}
-
-std::vector<uint8_t> readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<uint8_t> compile(const std::string& idl)
@@ -84,7 +41,7 @@ std::string idlLibrary(const std::string& attributes, const std::string& body)
 
 HRESULT loadImage(const std::vector<uint8_t>& image, const std::string& path, ITypeLib** lib)
 {
-    writeFile(path, image);
+    writeWholeFile(path, image);
     std::u16string widePath = wide(path);
     return LoadTypeLib(widePath.c_str(), lib);
 }
@@ -160,47 +117,6 @@ void readEverything(ITypeLib* lib)
         }
         info->ReleaseTypeAttr(attr);
     }
-}
-
-namespace {
-
-std::optional<std::string> queryValue(const std::string& path, const char* name)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return std::nullopt;
-    char data[1024];
-    DWORD size = sizeof data;
-    DWORD type = 0;
-    LONG rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS || type != REG_SZ)
-        return std::nullopt;
-    std::string value(data, size);
-    while (!value.empty() && value.back() == '\0')
-        value.pop_back();
-    return value;
-}
-
-} // namespace
-
-bool keyExists(const std::string& path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-std::optional<std::string> defaultValue(const std::string& path)
-{
-    return queryValue(path, nullptr);
-}
-
-std::optional<std::string> namedValue(const std::string& path, const char* name)
-{
-    return queryValue(path, name);
 }
 
 } // namespace typelib_test

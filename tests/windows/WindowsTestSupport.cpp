@@ -151,15 +151,6 @@ void setRegistrationState(bool registered, const std::string& problem)
     g_registrationProblem = problem;
 }
 
-bool keyExists(HKEY root, const std::string& path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
 std::optional<std::wstring> readText(HKEY root, const std::string& path, const char* valueName)
 {
     HKEY key = nullptr;
@@ -178,24 +169,6 @@ std::optional<std::wstring> readText(HKEY root, const std::string& path, const c
     }
     RegCloseKey(key);
     return text;
-}
-
-std::optional<std::vector<std::string>> subkeyNames(HKEY root, const std::string& path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return std::nullopt;
-    std::vector<std::string> names;
-    char name[256];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = sizeof name;
-        if (RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, length);
-    }
-    RegCloseKey(key);
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 std::vector<Clip> loadClips(std::string& error)

@@ -1,5 +1,5 @@
 // Shared helpers of the Windows host-level tests: where the module and the
-// media are, counted references, registry reads, child processes.
+// media are, wide registry text, child processes, and the kit's holders and readers.
 #pragma once
 
 #include <windows.h>
@@ -8,7 +8,9 @@
 #include <ocidl.h>
 
 #include "capture/MORVEN.h"
+#include "tests/support/ComHolders.h"
 #include "tests/support/Frames.h"
+#include "tests/support/RegistryReads.h"
 
 #include <cstdint>
 #include <optional>
@@ -48,63 +50,13 @@ F moduleExport(HMODULE module, const char* name)
     return module ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
 }
 
-// Registry reads under a root key. Text values are read wide.
-bool keyExists(HKEY root, const std::string& path);
+// Text values are read wide, the way a host decodes them; nullopt when missing.
 std::optional<std::wstring> readText(HKEY root, const std::string& path, const char* valueName = nullptr);
-// Sorted names of the direct subkeys; nullopt when the key is missing.
-std::optional<std::vector<std::string>> subkeyNames(HKEY root, const std::string& path);
 
-// One counted reference.
-template <class T>
-class Ref {
-public:
-    Ref() = default;
-    explicit Ref(T* p) : m_p(p) {}
-    ~Ref() { reset(); }
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    Ref(Ref&& other) noexcept : m_p(other.m_p) { other.m_p = nullptr; }
-
-    T* get() const { return m_p; }
-    T* operator->() const { return m_p; }
-    explicit operator bool() const { return m_p != nullptr; }
-    T** out()
-    {
-        reset();
-        return &m_p;
-    }
-    void** outVoid() { return reinterpret_cast<void**>(out()); }
-    void reset()
-    {
-        if (m_p)
-            m_p->Release();
-        m_p = nullptr;
-    }
-
-private:
-    T* m_p = nullptr;
-};
-
-class Bstr {
-public:
-    Bstr() = default;
-    explicit Bstr(const std::wstring& text) : m_b(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-    ~Bstr() { SysFreeString(m_b); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-
-    BSTR get() const { return m_b; }
-    BSTR* out()
-    {
-        SysFreeString(m_b);
-        m_b = nullptr;
-        return &m_b;
-    }
-    std::wstring str() const { return m_b ? std::wstring(m_b, SysStringLen(m_b)) : std::wstring(); }
-
-private:
-    BSTR m_b = nullptr;
-};
+using testkit::Bstr;
+using testkit::keyExists;
+using testkit::Ref;
+using testkit::subKeyNames;
 
 // A single-threaded apartment for the test's thread.
 class Apartment {
