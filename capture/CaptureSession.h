@@ -44,20 +44,23 @@ public:
     void initialize();
 
     HRESULT createCapture(BSTR aviFileString, VARIANT_BOOL bFlipImageHorizontally, VARIANT_BOOL* bCaptureCreated);
-    HRESULT Grab(MORImageStruct* imageStruct);
     HRESULT destroyCapture();
-    HRESULT startCapture();
 
-    // First pin of the filter in the wanted direction, counted, or null.
-    IPin* getInputPin(IBaseFilter* filter);
-    IPin* getOutputPin(IBaseFilter* filter);
+    // Defined in FrameDelivery.cpp.
+    HRESULT startCapture();
+    HRESULT Grab(MORImageStruct* imageStruct);
     // A header of the session's geometry without pixels, or null.
     IplImage* createImageHeader();
     // Writes the frame's address to *data once the pipeline has run.
     bool getFrameData(unsigned char** data);
 
+    // Defined in PinSearch.cpp: the first pin of the filter in the wanted
+    // direction, counted, or null.
+    IPin* getInputPin(IBaseFilter* filter);
+    IPin* getOutputPin(IBaseFilter* filter);
+
 private:
-    IPin* findPin(IBaseFilter* filter, PIN_DIRECTION direction);
+    IPin* findPin(IBaseFilter* filter, PIN_DIRECTION direction); // PinSearch.cpp
     HRESULT buildSession(BSTR aviFileString, VARIANT_BOOL bFlipImageHorizontally);
     void releasePipeline();
     void releaseImageHeader();

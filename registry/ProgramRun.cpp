@@ -1,6 +1,6 @@
 #include "registry/ProgramRun.h"
 
-#include "helpers/StringConversion.h"
+#include "helpers/ConversionCodePage.h"
 #include "helpers/Win32Result.h"
 #include "platform/Automation.h"
 #include "platform/Registry.h"

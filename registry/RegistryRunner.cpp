@@ -1,7 +1,7 @@
 #include "registry/RegistryRunner.h"
 
 #include "helpers/AtlException.h"
-#include "helpers/StringConversion.h"
+#include "helpers/ConversionCodePage.h"
 #include "helpers/Win32Result.h"
 #include "platform/Com.h"
 #include "platform/Kernel.h"

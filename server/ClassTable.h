@@ -52,7 +52,7 @@ public:
     // DllGetClassObject: finds the entry, makes its class object once, and
     // hands out the requested interface on it.
     HRESULT getClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
-    // DllRegisterServer / DllUnregisterServer.
+    // DllRegisterServer / DllUnregisterServer; defined in SelfRegistration.cpp.
     HRESULT registerServer(BOOL bRegisterTypeLibrary);
     HRESULT unregisterServer(BOOL bUnregisterTypeLibrary);
     // Releases the cached class objects; later calls do nothing.

@@ -1,6 +1,6 @@
 #include "server/TypeLibraryRegistration.h"
 
-#include "helpers/StringConversion.h"
+#include "helpers/ConversionCodePage.h"
 #include "helpers/Win32Result.h"
 #include "platform/Kernel.h"
 #include "platform/Shell.h"

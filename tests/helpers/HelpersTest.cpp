@@ -1,8 +1,8 @@
 // The module helpers: conversion code page, string conversions, Win32 results,
 // critical-section set-up.
 #include "helpers/AtlException.h"
+#include "helpers/ConversionCodePage.h"
 #include "helpers/CriticalSectionInit.h"
-#include "helpers/StringConversion.h"
 #include "helpers/Win32Result.h"
 #include "platform/linux/ComRtExtensions.h"
 

@@ -57,6 +57,7 @@ struct KeyInfo {
 class Store;
 
 // The operations one registry call performs, all inside the same transaction.
+// Defined in RegistryTransaction.cpp.
 class Transaction {
 public:
     explicit Transaction(Store& store) : store_(store) {}
