@@ -1,7 +1,7 @@
-// The pipeline's view of the test hooks of platform/MediaTestHooks.h.
+// The pipeline's view of the media test hooks of platform/linux/ComRtExtensions.h.
 #pragma once
 
-#include "platform/MediaTestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 
 namespace comrt::media {
 

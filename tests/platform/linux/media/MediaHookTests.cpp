@@ -1,6 +1,6 @@
 // The pipeline's test hooks, which other pieces' tests rely on to make
 // pipeline steps fail or behave otherwise.
-#include "platform/MediaTestHooks.h"
+#include "platform/linux/ComRtExtensions.h"
 #include "tests/platform/linux/media/PipelineHarness.h"
 #include "tests/support/TestMedia.h"
 
