@@ -1,5 +1,28 @@
 // A recursive-descent parser for the IDL subset: interfaces, structs,
-// typedefs, coclasses and one library, with their attributes.
+// typedefs, coclasses and one library, with their attributes. One function
+// per rule below ({ } repeats, [ ] is optional, | separates choices):
+//
+//   file       = { top }
+//   top        = ";" | "cpp_quote" "(" STRING ")" | typedef | struct ";"
+//              | attrs ( interface | coclass | library )
+//   library    = "library" NAME "{" { "importlib" "(" STRING ")" ";" | top } "}" [ ";" ]
+//                  (one per file, never inside another)
+//   interface  = "interface" NAME ";"                       (forward; no attributes)
+//              | "interface" NAME [ ":" NAME ] "{" { method } "}" [ ";" ]
+//   method     = attrs type NAME "(" [ "void" | param { "," param } ] ")" ";"
+//   param      = attrs type declarator                      (the name may be left out)
+//   coclass    = "coclass" NAME "{" { attrs ( "interface" | "dispinterface" ) NAME ";" } "}" [ ";" ]
+//   typedef    = "typedef" attrs type declarator { "," declarator } ";"
+//   struct     = "struct" [ TAG ] "{" { attrs type declarator { "," declarator } ";" } "}"
+//                  (only at file level and in a typedef)
+//   type       = { "const" } ( struct | "struct" TAG | BASE { BASE } | NAME ) { "const" } { "*" }
+//   declarator = { "*" } { "const" } NAME { "[" NUMBER "]" }
+//   attrs      = [ "[" attr { "," attr } "]" ]
+//   attr       = NAME [ "(" arg { "," arg } ")" ]
+//                  (an argument is the text of its tokens up to a "," or ")" outside brackets)
+//
+// BASE is one of kBaseKeywords, combined as in C ("unsigned long int", "long long").
+// "import" is refused: the base types are declared in the file itself.
 #include "tools/tlbc/IdlParser.h"
 
 #include "tools/tlbc/CompileError.h"

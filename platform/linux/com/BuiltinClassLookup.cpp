@@ -67,8 +67,8 @@ HRESULT moduleCreator(const char* module, ModuleCreator& create)
 
 class BuiltinClassObject final : public IClassFactory {
 public:
-    explicit BuiltinClassObject(BuiltinCreator create) : create_(create) {}
-    BuiltinClassObject(ModuleCreator create, const CLSID& clsid) : moduleCreate_(create), clsid_(clsid) {}
+    explicit BuiltinClassObject(BuiltinCreator create) : m_create(create) {}
+    BuiltinClassObject(ModuleCreator create, const CLSID& clsid) : m_moduleCreate(create), m_clsid(clsid) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
     {
@@ -82,10 +82,10 @@ public:
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
     ULONG STDMETHODCALLTYPE Release() override
     {
-        ULONG left = --references_;
+        ULONG left = --m_references;
         if (left == 0)
             delete this;
         return left;
@@ -96,7 +96,7 @@ public:
             return E_POINTER;
         *ppv = nullptr;
         try {
-            return create_ ? create_(pUnkOuter, riid, ppv) : moduleCreate_(clsid_, pUnkOuter, riid, ppv);
+            return m_create ? m_create(pUnkOuter, riid, ppv) : m_moduleCreate(m_clsid, pUnkOuter, riid, ppv);
         } catch (...) {
             return E_OUTOFMEMORY;
         }
@@ -105,10 +105,10 @@ public:
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
 private:
-    std::atomic<ULONG> references_{1};
-    BuiltinCreator create_ = nullptr;
-    ModuleCreator moduleCreate_ = nullptr;
-    CLSID clsid_{};
+    std::atomic<ULONG> m_references{1};
+    BuiltinCreator m_create = nullptr;
+    ModuleCreator m_moduleCreate = nullptr;
+    CLSID m_clsid{};
 };
 
 } // namespace

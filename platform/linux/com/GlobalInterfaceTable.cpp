@@ -36,9 +36,9 @@ public:
         HRESULT hr = pUnk->QueryInterface(riid, reinterpret_cast<void**>(&held));
         if (FAILED(hr))
             return hr;
-        std::lock_guard lock(mutex_);
-        DWORD cookie = nextCookie_++;
-        entries_[cookie] = held;
+        std::lock_guard lock(m_mutex);
+        DWORD cookie = m_nextCookie++;
+        m_entries[cookie] = held;
         *pdwCookie = cookie;
         return S_OK;
     }
@@ -47,12 +47,12 @@ public:
     {
         IUnknown* held;
         {
-            std::lock_guard lock(mutex_);
-            auto found = entries_.find(dwCookie);
-            if (found == entries_.end())
+            std::lock_guard lock(m_mutex);
+            auto found = m_entries.find(dwCookie);
+            if (found == m_entries.end())
                 return E_INVALIDARG;
             held = found->second;
-            entries_.erase(found);
+            m_entries.erase(found);
         }
         held->Release(); // outside the lock: the object may call back into the table
         return S_OK;
@@ -65,9 +65,9 @@ public:
         *ppv = nullptr;
         IUnknown* held;
         {
-            std::lock_guard lock(mutex_);
-            auto found = entries_.find(dwCookie);
-            if (found == entries_.end())
+            std::lock_guard lock(m_mutex);
+            auto found = m_entries.find(dwCookie);
+            if (found == m_entries.end())
                 return E_INVALIDARG;
             held = found->second;
             held->AddRef(); // keeps it alive against a concurrent revoke
@@ -78,9 +78,9 @@ public:
     }
 
 private:
-    std::mutex mutex_;
-    std::map<DWORD, IUnknown*> entries_;
-    DWORD nextCookie_ = 0x100;
+    std::mutex m_mutex;
+    std::map<DWORD, IUnknown*> m_entries;
+    DWORD m_nextCookie = 0x100;
 };
 
 } // namespace

@@ -20,7 +20,7 @@ class ConverterCache {
 public:
     ~ConverterCache()
     {
-        for (auto& entry : converters_) {
+        for (auto& entry : m_converters) {
             if (entry.second != kNoConverter)
                 iconv_close(entry.second);
         }
@@ -30,11 +30,11 @@ public:
     iconv_t get(UINT codePage, bool toUtf16)
     {
         auto key = std::make_pair(codePage, toUtf16);
-        auto found = converters_.find(key);
-        if (found == converters_.end()) {
+        auto found = m_converters.find(key);
+        if (found == m_converters.end()) {
             std::string name = iconvNameOf(codePage);
             iconv_t cd = toUtf16 ? iconv_open("UTF-16LE", name.c_str()) : iconv_open(name.c_str(), "UTF-16LE");
-            found = converters_.emplace(key, cd).first;
+            found = m_converters.emplace(key, cd).first;
         }
         if (found->second != kNoConverter)
             iconv(found->second, nullptr, nullptr, nullptr, nullptr);
@@ -42,7 +42,7 @@ public:
     }
 
 private:
-    std::map<std::pair<UINT, bool>, iconv_t> converters_;
+    std::map<std::pair<UINT, bool>, iconv_t> m_converters;
 };
 
 thread_local ConverterCache t_converters;

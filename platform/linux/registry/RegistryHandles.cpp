@@ -33,10 +33,10 @@ REGSAM grantedAccess(REGSAM desired)
 HKEY HandleTable::add(KeyId id, REGSAM desired)
 {
     do {
-        next_ = (next_ < kFirstHandle || next_ >= kHandleLimit) ? kFirstHandle : next_ + 4;
-    } while (open_.count(next_));
-    open_.emplace(next_, OpenKey{id, grantedAccess(desired)});
-    return reinterpret_cast<HKEY>(next_);
+        m_next = (m_next < kFirstHandle || m_next >= kHandleLimit) ? kFirstHandle : m_next + 4;
+    } while (m_open.count(m_next));
+    m_open.emplace(m_next, OpenKey{id, grantedAccess(desired)});
+    return reinterpret_cast<HKEY>(m_next);
 }
 
 std::optional<OpenKey> HandleTable::find(HKEY key) const
@@ -44,7 +44,7 @@ std::optional<OpenKey> HandleTable::find(HKEY key) const
     const auto value = reinterpret_cast<ULONG_PTR>(key);
     if (value >= kRootBase && value < kRootBase + kRootCount)
         return OpenKey{kFirstRootId + static_cast<KeyId>(value - kRootBase), KEY_ALL_ACCESS};
-    if (auto found = open_.find(value); found != open_.end())
+    if (auto found = m_open.find(value); found != m_open.end())
         return found->second;
     return std::nullopt;
 }
@@ -54,7 +54,7 @@ bool HandleTable::remove(HKEY key)
     const auto value = reinterpret_cast<ULONG_PTR>(key);
     if (value >= kRootBase && value < kRootBase + kRootCount)
         return true;
-    return open_.erase(value) == 1;
+    return m_open.erase(value) == 1;
 }
 
 } // namespace comrt::registry

@@ -23,11 +23,11 @@ public:
     std::optional<OpenKey> find(HKEY key) const;
     // False when the handle is not open (closing a predefined root is a harmless no-op).
     bool remove(HKEY key);
-    void clear() { open_.clear(); }
+    void clear() { m_open.clear(); }
 
 private:
-    std::unordered_map<ULONG_PTR, OpenKey> open_;
-    ULONG_PTR next_ = 0;
+    std::unordered_map<ULONG_PTR, OpenKey> m_open;
+    ULONG_PTR m_next = 0;
 };
 
 } // namespace comrt::registry

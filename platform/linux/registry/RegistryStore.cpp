@@ -83,48 +83,48 @@ bool keepsConnection(int code)
 
 sqlite3_stmt* Store::statement(const char* sql)
 {
-    if (auto found = statements_.find(sql); found != statements_.end())
+    if (auto found = m_statements.find(sql); found != m_statements.end())
         return found->second;
     sqlite3_stmt* prepared = nullptr;
-    const int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &prepared, nullptr);
+    const int rc = sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &prepared, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(prepared);
         throw DbError{rc};
     }
-    statements_.emplace(sql, prepared);
+    m_statements.emplace(sql, prepared);
     return prepared;
 }
 
 void Store::execute(const char* sql)
 {
-    const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+    const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         throw DbError{rc};
 }
 
 void Store::close()
 {
-    if (db_ && pid_ != getpid()) {
+    if (m_db && m_pid != getpid()) {
         // A connection inherited through fork belongs to the parent; closing it here could
         // disturb the parent's locks, so it is only forgotten.
-        statements_.clear();
-        db_ = nullptr;
+        m_statements.clear();
+        m_db = nullptr;
         return;
     }
-    for (auto& [sql, prepared] : statements_)
+    for (auto& [sql, prepared] : m_statements)
         sqlite3_finalize(prepared);
-    statements_.clear();
-    if (db_)
-        sqlite3_close_v2(db_);
-    db_ = nullptr;
+    m_statements.clear();
+    if (m_db)
+        sqlite3_close_v2(m_db);
+    m_db = nullptr;
 }
 
 int Store::onBusy(void* self, int attempts)
 {
     auto* store = static_cast<Store*>(self);
     if (attempts == 0)
-        store->busySinceNs_ = steadyNs();
-    else if (steadyNs() - store->busySinceNs_ > kPatienceNs)
+        store->m_busySinceNs = steadyNs();
+    else if (steadyNs() - store->m_busySinceNs > kPatienceNs)
         return 0;
     pause(static_cast<unsigned>(attempts));
     return 1;
@@ -133,30 +133,30 @@ int Store::onBusy(void* self, int attempts)
 void Store::followPath()
 {
     const std::string path = registryFilePath();
-    if (path == path_)
+    if (path == m_path)
         return;
     close();
-    if (!path_.empty() && onSwitch_)
-        onSwitch_();
-    path_ = path;
+    if (!m_path.empty() && m_onSwitch)
+        m_onSwitch();
+    m_path = path;
 }
 
 LONG Store::ensureOpen()
 {
-    if (pid_ != getpid())
+    if (m_pid != getpid())
         close();
     followPath();
-    if (path_.empty())
+    if (m_path.empty())
         return ERROR_PATH_NOT_FOUND;
-    return db_ ? ERROR_SUCCESS : open();
+    return m_db ? ERROR_SUCCESS : open();
 }
 
 LONG Store::open()
 {
-    if (const LONG rc = makeParentDirectories(path_); rc != ERROR_SUCCESS)
+    if (const LONG rc = makeParentDirectories(m_path); rc != ERROR_SUCCESS)
         return rc;
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path_.c_str(), &db,
+    const int rc = sqlite3_open_v2(m_path.c_str(), &db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                                    registryVfsName());
     if (rc != SQLITE_OK) {
@@ -164,10 +164,10 @@ LONG Store::open()
         sqlite3_close_v2(db);
         return win32FromSqlite(rc, systemError);
     }
-    db_ = db;
-    pid_ = getpid();
-    sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_handler(db_, &Store::onBusy, this);
+    m_db = db;
+    m_pid = getpid();
+    sqlite3_extended_result_codes(m_db, 1);
+    sqlite3_busy_handler(m_db, &Store::onBusy, this);
     try {
         ensureSchema();
     } catch (...) {
@@ -242,19 +242,19 @@ LONG Store::run(bool write, const std::function<LONG(Transaction&)>& body)
             try {
                 result = body(transaction);
             } catch (...) {
-                sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+                sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
                 throw;
             }
             execute(result == ERROR_SUCCESS ? "COMMIT" : "ROLLBACK");
             return result;
         } catch (const DbError& error) {
-            if (db_ && !sqlite3_get_autocommit(db_))
-                sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            if (m_db && !sqlite3_get_autocommit(m_db))
+                sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
             if (isContention(error.code) && steadyNs() < deadline) {
                 pause(attempt);
                 continue;
             }
-            const int systemError = db_ ? sqlite3_system_errno(db_) : 0;
+            const int systemError = m_db ? sqlite3_system_errno(m_db) : 0;
             if (!keepsConnection(error.code))
                 close();
             return win32FromSqlite(error.code, systemError);

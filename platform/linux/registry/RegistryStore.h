@@ -60,7 +60,7 @@ class Store;
 // Defined in RegistryTransaction.cpp.
 class Transaction {
 public:
-    explicit Transaction(Store& store) : store_(store) {}
+    explicit Transaction(Store& store) : m_store(store) {}
 
     std::optional<KeyRecord> key(KeyId id);
     std::optional<KeyRecord> child(KeyId parent, std::string_view name);
@@ -80,7 +80,7 @@ public:
     KeyInfo info(KeyId id);
 
 private:
-    Store& store_;
+    Store& m_store;
 };
 
 // Called when the store switches to another database file: handles into the old one
@@ -89,7 +89,7 @@ using StoreSwitchListener = std::function<void()>;
 
 class Store {
 public:
-    explicit Store(StoreSwitchListener onSwitch) : onSwitch_(std::move(onSwitch)) {}
+    explicit Store(StoreSwitchListener onSwitch) : m_onSwitch(std::move(onSwitch)) {}
     Store(const Store&) = delete;
     Store& operator=(const Store&) = delete;
 
@@ -109,7 +109,7 @@ public:
 
     // A prepared statement from the connection's cache.
     sqlite3_stmt* statement(const char* sql);
-    sqlite3* connection() const { return db_; }
+    sqlite3* connection() const { return m_db; }
 
 private:
     LONG run(bool write, const std::function<LONG(Transaction&)>& body);
@@ -120,12 +120,12 @@ private:
 
     static int onBusy(void* self, int attempts);
 
-    StoreSwitchListener onSwitch_;
-    sqlite3* db_ = nullptr;
-    std::string path_;
-    pid_t pid_ = 0;
-    std::unordered_map<const char*, sqlite3_stmt*> statements_;
-    int64_t busySinceNs_ = 0;
+    StoreSwitchListener m_onSwitch;
+    sqlite3* m_db = nullptr;
+    std::string m_path;
+    pid_t m_pid = 0;
+    std::unordered_map<const char*, sqlite3_stmt*> m_statements;
+    int64_t m_busySinceNs = 0;
 };
 
 // The current time in FILETIME ticks.

@@ -29,7 +29,7 @@ int64_t fileTimeNow()
 
 std::optional<KeyRecord> Transaction::key(KeyId id)
 {
-    Query query(store_, "SELECT id, parent, name, class, written FROM keys WHERE id = ?1");
+    Query query(m_store, "SELECT id, parent, name, class, written FROM keys WHERE id = ?1");
     if (!query.bind(1, id).next())
         return std::nullopt;
     return keyFrom(query);
@@ -37,7 +37,7 @@ std::optional<KeyRecord> Transaction::key(KeyId id)
 
 std::optional<KeyRecord> Transaction::child(KeyId parent, std::string_view name)
 {
-    Query query(store_, "SELECT id, parent, name, class, written FROM keys WHERE parent = ?1 AND name = ?2");
+    Query query(m_store, "SELECT id, parent, name, class, written FROM keys WHERE parent = ?1 AND name = ?2");
     query.bind(1, parent).bind(2, name);
     if (!query.next())
         return std::nullopt;
@@ -46,7 +46,7 @@ std::optional<KeyRecord> Transaction::child(KeyId parent, std::string_view name)
 
 std::optional<KeyRecord> Transaction::childAt(KeyId parent, DWORD index)
 {
-    Query query(store_,
+    Query query(m_store,
                 "SELECT id, parent, name, class, written FROM keys WHERE parent = ?1 ORDER BY name LIMIT 1 OFFSET ?2");
     query.bind(1, parent).bind(2, static_cast<int64_t>(index));
     if (!query.next())
@@ -56,32 +56,32 @@ std::optional<KeyRecord> Transaction::childAt(KeyId parent, DWORD index)
 
 bool Transaction::hasChildren(KeyId id)
 {
-    Query query(store_, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
+    Query query(m_store, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
     return query.bind(1, id).next();
 }
 
 KeyId Transaction::addKey(KeyId parent, std::string_view name, std::string_view className)
 {
-    Query query(store_, "INSERT INTO keys (parent, name, class, written) VALUES (?1, ?2, ?3, ?4)");
+    Query query(m_store, "INSERT INTO keys (parent, name, class, written) VALUES (?1, ?2, ?3, ?4)");
     query.bind(1, parent).bind(2, name).bind(3, className).bind(4, fileTimeNow()).run();
-    return sqlite3_last_insert_rowid(store_.connection());
+    return sqlite3_last_insert_rowid(m_store.connection());
 }
 
 void Transaction::removeKey(KeyId id)
 {
-    Query values(store_, "DELETE FROM vals WHERE key = ?1");
+    Query values(m_store, "DELETE FROM vals WHERE key = ?1");
     values.bind(1, id).run();
-    Query key(store_, "DELETE FROM keys WHERE id = ?1");
+    Query key(m_store, "DELETE FROM keys WHERE id = ?1");
     key.bind(1, id).run();
 }
 
 void Transaction::removeTree(KeyId id, bool keepKey)
 {
-    Query values(store_, "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL "
+    Query values(m_store, "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL "
                          "SELECT keys.id FROM keys JOIN tree ON keys.parent = tree.id) "
                          "DELETE FROM vals WHERE key IN tree");
     values.bind(1, id).run();
-    Query keys(store_, "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL "
+    Query keys(m_store, "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL "
                        "SELECT keys.id FROM keys JOIN tree ON keys.parent = tree.id) "
                        "DELETE FROM keys WHERE id IN tree AND (?2 = 0 OR id != ?1)");
     keys.bind(1, id).bind(2, static_cast<int64_t>(keepKey ? 1 : 0)).run();
@@ -89,19 +89,19 @@ void Transaction::removeTree(KeyId id, bool keepKey)
 
 bool Transaction::hasValues(KeyId id)
 {
-    Query query(store_, "SELECT 1 FROM vals WHERE key = ?1 LIMIT 1");
+    Query query(m_store, "SELECT 1 FROM vals WHERE key = ?1 LIMIT 1");
     return query.bind(1, id).next();
 }
 
 void Transaction::touch(KeyId id)
 {
-    Query query(store_, "UPDATE keys SET written = ?2 WHERE id = ?1");
+    Query query(m_store, "UPDATE keys SET written = ?2 WHERE id = ?1");
     query.bind(1, id).bind(2, fileTimeNow()).run();
 }
 
 std::optional<ValueRecord> Transaction::value(KeyId key, std::string_view name)
 {
-    Query query(store_, "SELECT name, type, data FROM vals WHERE key = ?1 AND name = ?2");
+    Query query(m_store, "SELECT name, type, data FROM vals WHERE key = ?1 AND name = ?2");
     query.bind(1, key).bind(2, name);
     if (!query.next())
         return std::nullopt;
@@ -110,7 +110,7 @@ std::optional<ValueRecord> Transaction::value(KeyId key, std::string_view name)
 
 std::optional<ValueRecord> Transaction::valueAt(KeyId key, DWORD index)
 {
-    Query query(store_, "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY id LIMIT 1 OFFSET ?2");
+    Query query(m_store, "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY id LIMIT 1 OFFSET ?2");
     query.bind(1, key).bind(2, static_cast<int64_t>(index));
     if (!query.next())
         return std::nullopt;
@@ -120,7 +120,7 @@ std::optional<ValueRecord> Transaction::valueAt(KeyId key, DWORD index)
 void Transaction::setValue(KeyId key, std::string_view name, DWORD type, const BYTE* data, DWORD size)
 {
     // Overwriting keeps the name's original case and the value's place in the enumeration.
-    Query query(store_, "INSERT INTO vals (key, name, type, data) VALUES (?1, ?2, ?3, ?4) "
+    Query query(m_store, "INSERT INTO vals (key, name, type, data) VALUES (?1, ?2, ?3, ?4) "
                         "ON CONFLICT (key, name) DO UPDATE SET type = excluded.type, data = excluded.data");
     query.bind(1, key).bind(2, name).bind(3, static_cast<int64_t>(type)).bindBlob(4, data, size).run();
     touch(key);
@@ -128,9 +128,9 @@ void Transaction::setValue(KeyId key, std::string_view name, DWORD type, const B
 
 bool Transaction::removeValue(KeyId key, std::string_view name)
 {
-    Query query(store_, "DELETE FROM vals WHERE key = ?1 AND name = ?2");
+    Query query(m_store, "DELETE FROM vals WHERE key = ?1 AND name = ?2");
     query.bind(1, key).bind(2, name).run();
-    if (sqlite3_changes(store_.connection()) == 0)
+    if (sqlite3_changes(m_store.connection()) == 0)
         return false;
     touch(key);
     return true;
@@ -140,7 +140,7 @@ KeyInfo Transaction::info(KeyId id)
 {
     KeyInfo info;
     {
-        Query query(store_, "SELECT class, written FROM keys WHERE id = ?1");
+        Query query(m_store, "SELECT class, written FROM keys WHERE id = ?1");
         if (query.bind(1, id).next()) {
             info.className = query.text(0);
             info.written = query.integer(1);
@@ -148,7 +148,7 @@ KeyInfo Transaction::info(KeyId id)
     }
     {
         // Lengths in bytes: names are ANSI text, not necessarily UTF-8.
-        Query query(store_, "SELECT count(*), coalesce(max(length(CAST(name AS BLOB))), 0), "
+        Query query(m_store, "SELECT count(*), coalesce(max(length(CAST(name AS BLOB))), 0), "
                             "coalesce(max(length(CAST(class AS BLOB))), 0) FROM keys WHERE parent = ?1");
         if (query.bind(1, id).next()) {
             info.subKeys = static_cast<DWORD>(query.integer(0));
@@ -157,7 +157,7 @@ KeyInfo Transaction::info(KeyId id)
         }
     }
     {
-        Query query(store_, "SELECT count(*), coalesce(max(length(CAST(name AS BLOB))), 0), "
+        Query query(m_store, "SELECT count(*), coalesce(max(length(CAST(name AS BLOB))), 0), "
                             "coalesce(max(length(data)), 0) FROM vals WHERE key = ?1");
         if (query.bind(1, id).next()) {
             info.values = static_cast<DWORD>(query.integer(0));
