@@ -232,7 +232,10 @@ HRESULT MediaFile::rewind()
         return E_UNEXPECTED;
     AVStream* st = stream();
     int64_t start = st && st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
-    if (st && av_seek_frame(m_format, m_stream, start, AVSEEK_FLAG_BACKWARD) >= 0)
+    // A single image read through our descriptor by a demuxer that opens
+    // files itself "seeks" without moving the descriptor back.
+    const bool readsItsOwnFiles = (m_format->iformat->flags & AVFMT_NOFILE) && !m_sequence;
+    if (st && !readsItsOwnFiles && av_seek_frame(m_format, m_stream, start, AVSEEK_FLAG_BACKWARD) >= 0)
         return S_OK;
     // Formats that cannot seek are read again from the top.
     int stream = m_stream;
