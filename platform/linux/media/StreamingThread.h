@@ -1,4 +1,5 @@
-// The thread on which a source pushes its packets.
+// The thread on which a source pushes its packets. Where it starts is for
+// speed only.
 //
 // When the caller is about to wait for the thread (a one-shot run), the
 // caller's own processor is the one that comes free first. Left to itself the
