@@ -30,7 +30,8 @@ public:
     // Whether the calling thread is this one.
     bool isCurrent() const;
     void join();
-    // Lets the thread finish on its own: for a thread that ends its owner.
+    // Lets the thread finish on its own (for a thread that ends its owner);
+    // it is joined later, at the latest when the module goes.
     void detach();
 
 private:
