@@ -172,6 +172,13 @@ bool parseGrabOptions(int argc, char** argv, GrabOptions& options, std::string& 
             error = "--raw is for a single video";
             return false;
         }
+        // A batch writes into a folder: -o naming an image file is a slip, not a folder to make.
+        if (!endsWithSeparator(options.output) && !isDirectory(options.output) &&
+            imageFormatOf(options.output) != ImageFormat::Unknown) {
+            error = "a batch writes its images into a folder, but " + options.output +
+                    " names an image file (end a folder's name with /)";
+            return false;
+        }
         if (options.output.empty())
             options.output = ".";
         if (options.format.empty())
