@@ -9,6 +9,7 @@ packages=(
     libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libopencv-videoio-dev
     libspng-dev libturbojpeg0-dev
     libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
+    parallel
     "$@"
 )
 

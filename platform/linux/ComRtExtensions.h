@@ -68,5 +68,17 @@ COMRT_API void ComRtSetMediaTopDownOutput(BOOL topDown);
 // Run completes (EC_COMPLETE) without any sample reaching the grabber.
 COMRT_API void ComRtSetMediaDeliverNoSample(BOOL noSample);
 
+// What the Connect step does to the whole process when the file being connected
+// is one a test named: it crashes (SIGSEGV) or stalls for ever, the way a decoder
+// fault would. A file is named by a text its path contains; null or "" disarms.
+// Child processes are armed through their environment instead, read once at the
+// first step: COMRT_MEDIA_TEST_CRASH=TEXT, COMRT_MEDIA_TEST_STALL=TEXT.
+enum ComRtMediaFault {
+    COMRT_MEDIA_FAULT_CRASH,
+    COMRT_MEDIA_FAULT_STALL,
+    COMRT_MEDIA_FAULT_COUNT
+};
+COMRT_API void ComRtSetMediaFault(ComRtMediaFault fault, const char* pathContains);
+
 // Clears every media switch above.
 COMRT_API void ComRtResetMediaHooks();

@@ -34,11 +34,11 @@ ProcessResult E2eTest::regsvr(const std::vector<std::string>& args, const std::s
     return runProcess(argv, cwd);
 }
 
-ProcessResult E2eTest::grab(const std::vector<std::string>& args, const std::string& cwd)
+ProcessResult E2eTest::grab(const std::vector<std::string>& args, const std::string& cwd, const std::string& input)
 {
     std::vector<std::string> argv{binPath("morven-grab")};
     argv.insert(argv.end(), args.begin(), args.end());
-    return runProcess(argv, cwd);
+    return runProcess(argv, cwd, input);
 }
 
 ProcessResult E2eTest::reg(const std::vector<std::string>& args)

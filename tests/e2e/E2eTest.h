@@ -39,7 +39,8 @@ protected:
     const std::string& scratchDir() const { return dir_->path(); }
 
     ProcessResult regsvr(const std::vector<std::string>& args, const std::string& cwd = {});
-    ProcessResult grab(const std::vector<std::string>& args, const std::string& cwd = {});
+    ProcessResult grab(const std::vector<std::string>& args, const std::string& cwd = {},
+                       const std::string& input = {});
     ProcessResult reg(const std::vector<std::string>& args);
 
     // `reg query KEY /s`; an absent key gives an empty tree.

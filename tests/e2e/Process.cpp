@@ -44,12 +44,20 @@ private:
 
 } // namespace
 
-ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& workingDirectory)
+ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& workingDirectory,
+                         const std::string& input)
 {
-    CaptureFile out, err;
+    CaptureFile in, out, err;
+    for (size_t done = 0; done < input.size();) {
+        const ssize_t n = write(in.fd(), input.data() + done, input.size() - done);
+        if (n <= 0)
+            throw std::runtime_error("cannot write the standard input of " + argv[0]);
+        done += static_cast<size_t>(n);
+    }
+    lseek(in.fd(), 0, SEEK_SET);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, in.fd(), 0);
     posix_spawn_file_actions_adddup2(&actions, out.fd(), 1);
     posix_spawn_file_actions_adddup2(&actions, err.fd(), 2);
     if (!workingDirectory.empty())

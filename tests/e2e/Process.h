@@ -16,7 +16,8 @@ struct ProcessResult {
 };
 
 // Runs argv[0] (a path) with the given arguments in `workingDirectory` (empty: the
-// current one), with this process's environment.
-ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& workingDirectory = {});
+// current one), with this process's environment and `input` on standard input.
+ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& workingDirectory = {},
+                         const std::string& input = {});
 
 } // namespace e2e

@@ -73,7 +73,11 @@ TEST_F(E2eRegsvr, LibraryWithoutTheEntryPointExitsFour)
 TEST_F(E2eGrabArguments, BadCommandLinesPrintUsageAndExitOne)
 {
     const std::vector<std::vector<std::string>> commandLines = {
-        {}, {"-o"}, {"a.mp4", "-o"}, {"a.mp4", "--raw"}, {"a.mp4", "b.mp4"}, {"a.mp4", "--bogus"}};
+        {}, {"-o"}, {"a.mp4", "-o"}, {"a.mp4", "--raw"}, {"a.mp4", "--bogus"},
+        // Batch options and their values.
+        {"a.mp4", "b.mp4", "--raw", "x.bgr"}, {"-j", "0", "a.mp4"}, {"-j", "many", "a.mp4"}, {"-j"},
+        {"--timeout", "0", "a.mp4"}, {"--timeout", "soon", "a.mp4"}, {"--format", "gif", "a.mp4"},
+        {"a.mp4", "--format", "jpg", "-o", "x.png"}, {"a.mp4", "b.mp4", "-o", "frame.png"}};
     for (const auto& args : commandLines) {
         const ProcessResult result = grab(args);
         EXPECT_EQ(result.exitCode, 1) << result.text();

@@ -4,7 +4,8 @@
 //   windows_make_media DIR
 //       writes the clips into DIR, each with FFmpeg's own first frame beside it
 //       (<clip>.bgr: BGR24, top row first, rows packed), and DIR/media.txt with
-//       one line per clip: "<clip> <width> <height> <reference>".
+//       one line per clip: "<clip> <width> <height> <reference>". Beside them, not
+//       listed: wmv2-64x48.wmv, an ASF file Wine's pipeline cannot connect.
 //   windows_make_media --compare IMAGE REFERENCE.bgr WIDTH HEIGHT MAXDIFF
 //       decodes IMAGE with FFmpeg and fails unless it has that size and its mean
 //       difference per byte from the reference is at most MAXDIFF.
@@ -15,6 +16,7 @@
 //       fails unless IMAGE is a PNG whose pixel data starts with a compressed
 //       deflate block rather than a stored one.
 #include "tests/support/TestMedia.h"
+#include "tests/support/ToolRunner.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -67,6 +69,9 @@ int makeMedia(const std::string& dir)
     }
     if (!manifest.flush())
         throw std::runtime_error("cannot write " + dir + "/media.txt");
+    // Wine's Connect fails on it, which makes the component show its "Connect" box.
+    testmedia::runTool({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i", "testsrc2=size=64x48:rate=25",
+                        "-frames:v", "2", "-c:v", "wmv2", "-f", "asf", (fs::path(dir) / "wmv2-64x48.wmv").string()});
     return 0;
 }
 

@@ -112,7 +112,6 @@ HRESULT DecoderFilter::openDecoder(bool firstPictureOnly)
     if (ret < 0)
         return fromAverror(ret);
     m_codec->pkt_timebase = st->time_base;
-    m_stream = st->codecpar;
     m_outputStart.setUp(*src->container(), *st);
     m_buffers->attach(m_codec);
     m_firstPictureOnly = firstPictureOnly;
@@ -167,9 +166,11 @@ HRESULT DecoderFilter::readFirstPicture()
 
 HRESULT DecoderFilter::readAhead(SourceFilter& source)
 {
-    HRESULT hr = openDecoder(true);
+    // The file is rewound first: that may open it again, and the decoder is
+    // set up from the stream as it will then be read.
+    HRESULT hr = source.beginReadAhead(this);
     if (SUCCEEDED(hr))
-        hr = source.beginReadAhead(this);
+        hr = openDecoder(true);
     if (FAILED(hr))
         return hr;
     AVPacket* packet = av_packet_alloc();
@@ -300,8 +301,8 @@ HRESULT DecoderFilter::decode(const AVPacket* packet)
     // A decoder that reorders pictures holds the first one back until later
     // packets arrive. When only the first picture is wanted and this packet's
     // picture is sure to be it, the decoder is drained for it at once.
-    const bool drainForIt = packet && m_firstPictureOnly && m_packetsSent == 0 &&
-                            showsFirstWhenDecodedFirst(*m_stream, *packet);
+    const SourceFilter* src = packet && m_firstPictureOnly && m_packetsSent == 0 ? source() : nullptr;
+    const bool drainForIt = src && showsFirstWhenDecodedFirst(*src->videoStream()->codecpar, *packet);
     bool got = false;
     HRESULT hr = send(packet, got);
     if (hr != S_OK || got || !drainForIt)

@@ -67,7 +67,6 @@ private:
     MediaPin& m_out;
     std::unique_ptr<FrameBuffers> m_buffers;
     AVCodecContext* m_codec = nullptr;
-    const AVCodecParameters* m_stream = nullptr; // the source's, which outlives the decoder's use
     OutputStart m_outputStart;
     AVFrame* m_frame = nullptr;
     bool m_firstPictureOnly = false;

@@ -4,6 +4,7 @@
 
 #include "platform/linux/media/ColourConverter.h"
 #include "platform/linux/media/DecoderFilter.h"
+#include "platform/linux/media/JpegDecoderFilter.h"
 #include "platform/linux/media/MediaEnumerators.h"
 #include "platform/linux/media/MediaHooks.h"
 #include "platform/linux/media/NullRenderer.h"
@@ -23,6 +24,7 @@ struct Insertable {
     const char16_t* name;
 };
 const Insertable kInsertable[] = {
+    {JpegDecoderFilter::create, u"JPEG Decoder"},
     {DecoderFilter::create, u"Video Decoder"},
     {ColourConverter::create, u"Colour Converter"},
 };

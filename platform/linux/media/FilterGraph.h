@@ -2,6 +2,30 @@
 // decoder and a colour converter where the types call for them), runs and
 // stops them, and reports the end of the stream. It has no window, so it
 // answers no IVideoWindow.
+//
+// A first frame, in the order it is made:
+//  1. AddSourceFilter: MediaFile.cpp opens the file through LocalFiles.cpp
+//     (regular files only; ImageSequences.cpp for a pattern of numbered
+//     images) and picks the video stream FFmpeg's command line would pick;
+//     SourceFilter.cpp offers it on its pin.
+//  2. Connect (FilterGraph.cpp): JpegDecoderFilter.cpp for Motion JPEG, else
+//     DecoderFilter.cpp, then ColourConverter.cpp. The decoder decodes the
+//     first picture already here (a read-ahead on the source's streaming
+//     thread, SourceFilter::onStreamingThread), because the picture's own
+//     size is the connected size; OutputStart.cpp passes over pictures that
+//     FFmpeg's command line drops before its output starts.
+//  3. Run (FilterGraphControl.cpp): the source's streaming thread hands the
+//     picture on (startOfStream); ColourConverter.cpp has PictureConverter.cpp
+//     turn it into a sample (MediaSample.cpp) in one pass, as FFmpeg's scale
+//     filter would; SampleGrabberFilter.cpp calls the host's callback and,
+//     being one-shot, ends the stream; GraphEvents.cpp wakes
+//     WaitForCompletion.
+// Devices that are there for speed only, the picture being the same without
+// them: FrameBuffers.cpp and LargeBuffers.cpp (memory taken and kept in large
+// pages), StreamingThread.cpp (where the streaming thread starts),
+// KeyPackets.cpp (a key picture drained at once), JpegDecoderFilter.cpp
+// (within a few levels a byte), and reading ahead on the streaming thread
+// rather than the caller's.
 #pragma once
 
 #include "platform/linux/media/GraphEvents.h"

@@ -1,4 +1,4 @@
-// Picture buffers for the decoder (its get_buffer2): all planes of a frame
+// Speed only. Picture buffers for the decoder (its get_buffer2): all planes of a frame
 // in one block of LargeBuffers, pooled, laid out as FFmpeg's own default
 // lays them out. The default takes every frame from the ordinary allocator
 // and zeroes it, touching every page of a fresh buffer one fault at a time.

@@ -41,10 +41,10 @@ bool isImageSequencePattern(const std::string& path)
     return av_filename_number_test(path.c_str()) != 0;
 }
 
-int openSequenceMember(AVFormatContext* s, AVIOContext** pb, const char* url, int flags, AVDictionary**)
+int openNamedImage(AVFormatContext* s, AVIOContext** pb, const char* url, int flags, AVDictionary**)
 {
     *pb = nullptr;
-    if ((flags & AVIO_FLAG_WRITE) || !s->url || !url || !patternNames(s->url, url))
+    if ((flags & AVIO_FLAG_WRITE) || !s->url || !url || (std::strcmp(s->url, url) != 0 && !patternNames(s->url, url)))
         return AVERROR(EPERM);
     auto* fd = new (std::nothrow) int(-1);
     if (!fd)
@@ -64,7 +64,7 @@ int openSequenceMember(AVFormatContext* s, AVIOContext** pb, const char* url, in
     return 0;
 }
 
-int closeSequenceMember(AVFormatContext*, AVIOContext* pb)
+int closeNamedImage(AVFormatContext*, AVIOContext* pb)
 {
     if (!pb)
         return 0;

@@ -1,4 +1,4 @@
-// What a key packet promises about the pictures after it.
+// Speed only: what a key packet promises about the pictures after it.
 #pragma once
 
 struct AVCodecParameters;

@@ -1,4 +1,4 @@
-// Memory for pictures. Fresh memory costs a page fault per page on first
+// Speed only. Memory for pictures. Fresh memory costs a page fault per page on first
 // touch, and a picture of several megabytes touches thousands; such buffers
 // are therefore taken straight from the system, in 2 MB pages where the
 // system offers them (transparent huge pages on request), which cuts the

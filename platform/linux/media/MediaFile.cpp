@@ -135,7 +135,7 @@ HRESULT MediaFile::open(const std::u16string& path)
     HRESULT hr = openRegularFile(m_url, m_fd, size);
     // A path that names no file may name numbered images.
     if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) && isImageSequencePattern(m_url)) {
-        m_sequence = true;
+        m_imagesByName = true;
         hr = openDemuxer();
         return hr == VFW_E_INVALID_FILE_FORMAT ? HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) : hr;
     }
@@ -149,7 +149,7 @@ HRESULT MediaFile::open(const std::u16string& path)
 HRESULT MediaFile::openDemuxer()
 {
     const AVInputFormat* fmt = nullptr;
-    if (m_sequence) {
+    if (m_fd < 0) {
         fmt = av_find_input_format("image2");
         if (!fmt)
             return VFW_E_UNKNOWN_FILE_TYPE;
@@ -169,14 +169,16 @@ HRESULT MediaFile::openDemuxer()
         }
         if (isRefusedDemuxer(fmt))
             return VFW_E_UNKNOWN_FILE_TYPE;
+        // The image demuxer opens its file by name, whatever it is given.
+        m_imagesByName = (fmt->flags & AVFMT_NOFILE) != 0;
     }
 
     AVFormatContext* ctx = avformat_alloc_context();
     if (!ctx)
         return E_OUTOFMEMORY;
-    if (m_sequence) {
-        ctx->io_open = openSequenceMember;
-        ctx->io_close2 = closeSequenceMember;
+    if (m_imagesByName) {
+        ctx->io_open = openNamedImage;
+        ctx->io_close2 = closeNamedImage;
     } else {
         ctx->pb = m_io;
         ctx->io_open = refuseNestedOpen;

@@ -3,7 +3,8 @@
 // protocols, no other files, no devices), so no path can make the pipeline
 // reach out over a network or block on a pipe. A path with a frame-number
 // pattern that names no file is opened as numbered images, as FFmpeg's
-// command line opens it; then only the images it names are read.
+// command line opens it; then only the images it names are read. Image
+// files, which FFmpeg's image demuxer opens by name, are opened so too.
 #pragma once
 
 #include "platform/DirectShow.h"
@@ -46,7 +47,7 @@ private:
     void closeDemuxer();
 
     int m_fd = -1;
-    bool m_sequence = false;
+    bool m_imagesByName = false; // the demuxer opens image files itself (ImageSequences.h)
     std::string m_url;
     AVIOContext* m_io = nullptr;
     AVFormatContext* m_format = nullptr;

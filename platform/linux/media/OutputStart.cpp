@@ -25,15 +25,19 @@ void OutputStart::setUp(const AVFormatContext& container, const AVStream& stream
 
 bool OutputStart::dropsAsFirst(const AVFrame& picture) const
 {
-    const int64_t pts = picture.best_effort_timestamp;
+    return dropsAsFirst(picture.best_effort_timestamp, picture.pkt_duration);
+}
+
+bool OutputStart::dropsAsFirst(int64_t pts, int64_t duration) const
+{
     if (!m_known || pts == AV_NOPTS_VALUE)
         return false;
     // Its place and length in output frames; a picture that reaches into
     // the first frame is kept (and clipped to it).
     const double place = double(pts - m_start) / m_frameInterval;
     double length = 1;
-    if (picture.pkt_duration > 0) {
-        const long frames = lrintf(float(double(picture.pkt_duration) / m_frameInterval));
+    if (duration > 0) {
+        const long frames = lrintf(float(double(duration) / m_frameInterval));
         if (frames > 0)
             length = double(frames);
     }

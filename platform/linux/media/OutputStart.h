@@ -21,6 +21,8 @@ public:
     // Whether the command line drops this picture before writing any other.
     // A picture without a timestamp is never dropped here.
     bool dropsAsFirst(const AVFrame& picture) const;
+    // The same for a picture decoded from one packet of these timestamp and duration.
+    bool dropsAsFirst(int64_t pts, int64_t duration) const;
 
 private:
     int64_t m_start = 0;         // the file's start, in the stream's time base

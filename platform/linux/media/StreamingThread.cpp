@@ -1,8 +1,11 @@
 #include "platform/linux/media/StreamingThread.h"
 
+#include <ctime>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <sched.h>
+#include <vector>
 
 namespace comrt::media {
 
@@ -37,6 +40,57 @@ bool restrictToCallersProcessor(pthread_attr_t& attr, Launch& launch)
     return pthread_attr_setaffinity_np(&attr, sizeof one, &one) == 0;
 }
 
+// Threads that ended their owner and so finish on their own. They are still
+// joined: those already finished whenever another thread starts, and any left
+// when this module goes (process exit or unload), so that none is still
+// running in code being unloaded or while the process tears itself down.
+class LingeringThreads {
+public:
+    ~LingeringThreads()
+    {
+        // A last release is short; the bound only keeps a stuck one from
+        // holding up the exit.
+        timespec deadline{};
+        clock_gettime(CLOCK_REALTIME, &deadline);
+        deadline.tv_sec += 5;
+        std::lock_guard<std::mutex> hold(m_lock);
+        for (pthread_t thread : m_threads)
+            pthread_timedjoin_np(thread, nullptr, &deadline);
+        m_threads.clear();
+    }
+
+    void add(pthread_t thread)
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        try {
+            m_threads.push_back(thread);
+        } catch (const std::bad_alloc&) {
+            pthread_detach(thread);
+        }
+    }
+
+    void joinFinished()
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        for (auto it = m_threads.begin(); it != m_threads.end();) {
+            if (pthread_tryjoin_np(*it, nullptr) == 0)
+                it = m_threads.erase(it);
+            else
+                ++it;
+        }
+    }
+
+private:
+    std::mutex m_lock;
+    std::vector<pthread_t> m_threads;
+};
+
+LingeringThreads& lingeringThreads()
+{
+    static LingeringThreads threads;
+    return threads;
+}
+
 } // namespace
 
 StreamingThread::~StreamingThread()
@@ -53,6 +107,7 @@ bool StreamingThread::start(std::function<void()> body, bool startOnCallersProce
 {
     if (m_started)
         return false;
+    lingeringThreads().joinFinished();
     std::unique_ptr<Launch> launch(new (std::nothrow) Launch);
     if (!launch)
         return false;
@@ -94,7 +149,7 @@ void StreamingThread::join()
 void StreamingThread::detach()
 {
     if (m_started) {
-        pthread_detach(m_handle);
+        lingeringThreads().add(m_handle);
         m_started = false;
     }
 }

@@ -1,4 +1,5 @@
-// The thread on which a source pushes its packets.
+// The thread on which a source pushes its packets. Where it starts is for
+// speed only.
 //
 // When the caller is about to wait for the thread (a one-shot run), the
 // caller's own processor is the one that comes free first. Left to itself the
@@ -29,7 +30,8 @@ public:
     // Whether the calling thread is this one.
     bool isCurrent() const;
     void join();
-    // Lets the thread finish on its own: for a thread that ends its owner.
+    // Lets the thread finish on its own (for a thread that ends its owner);
+    // it is joined later, at the latest when the module goes.
     void detach();
 
 private:

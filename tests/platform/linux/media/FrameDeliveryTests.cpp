@@ -141,6 +141,59 @@ TEST_F(FrameDelivery, TheConnectedSizeIsTheDecodedPicturesNotTheContainers)
     }
 }
 
+// The filter that hands the grabber its samples.
+std::u16string filterBeforeGrabber(Chain& chain)
+{
+    Ref<IPin> upstream;
+    if (chain.grabberIn->ConnectedTo(upstream.put()) != S_OK)
+        return u"";
+    PIN_INFO pin{};
+    upstream->QueryPinInfo(&pin);
+    FILTER_INFO filter{};
+    pin.pFilter->QueryFilterInfo(&filter);
+    if (filter.pGraph)
+        filter.pGraph->Release();
+    pin.pFilter->Release();
+    return filter.achName;
+}
+
+TEST_F(FrameDelivery, MotionJpegIsDecodedStraightIntoTheSampleWhereThatGivesFfmpegsPicture)
+{
+    auto still = [&](const std::string& name, const std::string& pixelFormat) {
+        std::string path = dir->file(name);
+        testmedia::runTool({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i", "testsrc2=size=96x64",
+                            "-frames:v", "1", "-pix_fmt", pixelFormat, "-q:v", "3", path});
+        return path;
+    };
+    struct Case {
+        std::string path;
+        const char16_t* decoder;
+    };
+    const std::string clip = testmedia::makeMjpegAvi(dir->path(), 96, 64, 2);
+    const Case cases[] = {
+        {clip, u"JPEG Decoder"},
+        {still("plain.jpg", "yuvj422p"), u"JPEG Decoder"},
+        // Left to FFmpeg: pictures of another size than the container's (the
+        // fields of an interlaced frame look so), and a damaged picture.
+        {testmedia::copyAviWithClaimedSize(clip, dir->path(), 96, 32), u"Colour Converter"},
+        {testmedia::makeTruncatedCopy(still("whole.jpg", "yuvj420p"), dir->path(), 0.6), u"Colour Converter"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        RecordingCallback cb;
+        Chain chain;
+        ASSERT_EQ(chain.build(c.path), S_OK);
+        EXPECT_EQ(filterBeforeGrabber(chain), c.decoder);
+        chain.listen(cb);
+        ASSERT_EQ(chain.runToCompletion(), EC_COMPLETE);
+        ASSERT_EQ(cb.samples, 1);
+        Frame want = testmedia::expectedFirstFrame(c.path);
+        EXPECT_LE(testmedia::meanAbsDifference(
+                      testmedia::frameFromBuffer(cb.pointers[0], want.width, want.height, true), want),
+                  1.0);
+    }
+}
+
 TEST_F(FrameDelivery, ADamagedPictureNeverShowsAnotherFilesPixels)
 {
     // A JPEG cut short decodes to its first rows; FFmpeg leaves the rest of

@@ -8,6 +8,7 @@
 
 #include <arpa/inet.h>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -235,6 +236,19 @@ TEST_F(HostileInput, TruncatedFilesEndCleanly)
             RecordingCallback cb;
             buildAndRun(testmedia::makeTruncatedCopy(src, sub.path(), keep), cb);
         }
+}
+
+TEST_F(HostileInput, InputsTheFuzzerFoundEndCleanly)
+{
+    // Each file once took the pipeline somewhere it must not go; see its name.
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(MORVEN_FUZZ_REGRESSIONS)) {
+        SCOPED_TRACE(entry.path().string());
+        RecordingCallback cb;
+        buildAndRun(entry.path().string(), cb);
+        ++files;
+    }
+    EXPECT_GT(files, 0u);
 }
 
 TEST_F(HostileInput, NonAsciiPathsOpen)
