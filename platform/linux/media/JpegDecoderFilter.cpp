@@ -108,10 +108,10 @@ HRESULT JpegDecoderFilter::readAhead(SourceFilter& source)
 {
     if (!m_jpeg && !(m_jpeg = tjInitDecompress()))
         return E_OUTOFMEMORY;
-    m_outputStart.setUp(*source.container(), *source.videoStream());
     HRESULT hr = source.beginReadAhead(this);
     if (FAILED(hr))
         return hr;
+    m_outputStart.setUp(*source.container(), *source.videoStream());
     AVPacket* packet = av_packet_alloc();
     if (!packet)
         return E_OUTOFMEMORY;
