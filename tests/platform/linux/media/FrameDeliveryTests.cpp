@@ -145,7 +145,7 @@ TEST_F(FrameDelivery, TheConnectedSizeIsTheDecodedPicturesNotTheContainers)
 std::u16string filterBeforeGrabber(Chain& chain)
 {
     Ref<IPin> upstream;
-    if (chain.grabberIn->ConnectedTo(upstream.put()) != S_OK)
+    if (chain.grabberIn->ConnectedTo(upstream.out()) != S_OK)
         return u"";
     PIN_INFO pin{};
     upstream->QueryPinInfo(&pin);

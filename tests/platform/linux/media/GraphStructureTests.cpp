@@ -31,18 +31,18 @@ protected:
     {
         ensureComInitialized();
         ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                   graph.putVoid()),
+                                   graph.outVoid()),
                   S_OK);
         std::u16string path = testmedia::toUtf16(clip);
-        ASSERT_EQ(graph->AddSourceFilter(path.c_str(), u"Source", source.put()), S_OK);
+        ASSERT_EQ(graph->AddSourceFilter(path.c_str(), u"Source", source.out()), S_OK);
         ASSERT_EQ(CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                   grabberFilter.putVoid()),
+                                   grabberFilter.outVoid()),
                   S_OK);
-        ASSERT_EQ(grabberFilter->QueryInterface(IID_ISampleGrabber, grabber.putVoid()), S_OK);
+        ASSERT_EQ(grabberFilter->QueryInterface(IID_ISampleGrabber, grabber.outVoid()), S_OK);
         ASSERT_EQ(graph->AddFilter(grabberFilter.get(), u"Grabber"), S_OK);
-        *sourceOut.put() = firstPin(source.get(), PINDIR_OUTPUT);
-        *grabberIn.put() = firstPin(grabberFilter.get(), PINDIR_INPUT);
-        *grabberOut.put() = firstPin(grabberFilter.get(), PINDIR_OUTPUT);
+        *sourceOut.out() = firstPin(source.get(), PINDIR_OUTPUT);
+        *grabberIn.out() = firstPin(grabberFilter.get(), PINDIR_INPUT);
+        *grabberOut.out() = firstPin(grabberFilter.get(), PINDIR_OUTPUT);
         ASSERT_TRUE(sourceOut && grabberIn && grabberOut);
     }
 
@@ -72,7 +72,7 @@ std::vector<PIN_DIRECTION> pinDirections(IBaseFilter* f)
 {
     std::vector<PIN_DIRECTION> dirs;
     Ref<IEnumPins> pins;
-    EXPECT_EQ(f->EnumPins(pins.put()), S_OK);
+    EXPECT_EQ(f->EnumPins(pins.out()), S_OK);
     IPin* batch[4] = {};
     ULONG fetched = 0;
     EXPECT_EQ(pins->Next(4, batch, &fetched), S_FALSE);
@@ -106,7 +106,7 @@ TEST_F(GraphStructure, PinsComeInTheFiltersOwnOrderWithCountedPinInfo)
     LPWSTR id = nullptr;
     ASSERT_EQ(grabberIn->QueryId(&id), S_OK);
     Ref<IPin> found;
-    EXPECT_EQ(grabberFilter->FindPin(id, found.put()), S_OK);
+    EXPECT_EQ(grabberFilter->FindPin(id, found.out()), S_OK);
     EXPECT_EQ(found.get(), grabberIn.get());
     CoTaskMemFree(id);
 
@@ -139,7 +139,7 @@ TEST_F(GraphStructure, ConnectAndRenderRefuseWhatCannotWork)
     EXPECT_EQ(graph->Connect(sourceOut.get(), grabberIn.get()), VFW_E_CANNOT_CONNECT);
     // A failed attempt leaves no filter behind.
     Ref<IEnumFilters> filters;
-    ASSERT_EQ(graph->EnumFilters(filters.put()), S_OK);
+    ASSERT_EQ(graph->EnumFilters(filters.out()), S_OK);
     ULONG count = 0;
     IBaseFilter* batch[8] = {};
     filters->Next(8, batch, &count);
@@ -159,10 +159,10 @@ TEST_F(GraphStructure, ConnectInsertsDecoderAndConverterAndRenderAddsARenderer)
     ASSERT_EQ(graph->Render(grabberOut.get()), S_OK);
     for (const char16_t* name : {u"Source", u"Grabber", u"Video Decoder", u"Colour Converter", u"Null Renderer"}) {
         Ref<IBaseFilter> f;
-        EXPECT_EQ(graph->FindFilterByName(name, f.put()), S_OK);
+        EXPECT_EQ(graph->FindFilterByName(name, f.out()), S_OK);
     }
     Ref<IPin> upstream;
-    ASSERT_EQ(grabberIn->ConnectedTo(upstream.put()), S_OK);
+    ASSERT_EQ(grabberIn->ConnectedTo(upstream.out()), S_OK);
     PIN_INFO info{};
     ASSERT_EQ(upstream->QueryPinInfo(&info), S_OK);
     FILTER_INFO fi{};
@@ -185,26 +185,26 @@ TEST_F(GraphStructure, ConnectInsertsDecoderAndConverterAndRenderAddsARenderer)
 TEST_F(GraphStructure, GraphHasNoWindowAndNoAutomation)
 {
     Ref<IVideoWindow> window;
-    EXPECT_EQ(graph->QueryInterface(IID_IVideoWindow, window.putVoid()), E_NOINTERFACE);
+    EXPECT_EQ(graph->QueryInterface(IID_IVideoWindow, window.outVoid()), E_NOINTERFACE);
     EXPECT_FALSE(window);
 
     Ref<IMediaControl> control;
-    ASSERT_EQ(graph->QueryInterface(IID_IMediaControl, control.putVoid()), S_OK);
+    ASSERT_EQ(graph->QueryInterface(IID_IMediaControl, control.outVoid()), S_OK);
     UINT n = 7;
     EXPECT_EQ(control->GetTypeInfoCount(&n), E_NOTIMPL);
     EXPECT_EQ(control->Invoke(0, GUID_NULL, 0, 0, nullptr, nullptr, nullptr, nullptr), E_NOTIMPL);
     Ref<IMediaEvent> events;
-    ASSERT_EQ(graph->QueryInterface(IID_IMediaEvent, events.putVoid()), S_OK);
+    ASSERT_EQ(graph->QueryInterface(IID_IMediaEvent, events.outVoid()), S_OK);
     EXPECT_EQ(events->GetIDsOfNames(GUID_NULL, nullptr, 0, 0, nullptr), E_NOTIMPL);
 
     // Every interface of the graph leads back to the one object.
     Ref<IUnknown> a, b;
-    ASSERT_EQ(control->QueryInterface(IID_IUnknown, a.putVoid()), S_OK);
-    ASSERT_EQ(events->QueryInterface(IID_IUnknown, b.putVoid()), S_OK);
+    ASSERT_EQ(control->QueryInterface(IID_IUnknown, a.outVoid()), S_OK);
+    ASSERT_EQ(events->QueryInterface(IID_IUnknown, b.outVoid()), S_OK);
     EXPECT_EQ(a.get(), b.get());
 
     Ref<IMediaSeeking> seeking;
-    ASSERT_EQ(graph->QueryInterface(IID_IMediaSeeking, seeking.putVoid()), S_OK);
+    ASSERT_EQ(graph->QueryInterface(IID_IMediaSeeking, seeking.outVoid()), S_OK);
     LONGLONG duration = 0;
     EXPECT_EQ(seeking->GetDuration(&duration), S_OK);
     EXPECT_EQ(duration, 2000000); // five frames at 25 per second, in 100 ns units

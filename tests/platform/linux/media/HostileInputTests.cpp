@@ -36,7 +36,7 @@ protected:
     {
         ensureComInitialized();
         ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                   graph.putVoid()),
+                                   graph.outVoid()),
                   S_OK);
     }
 
@@ -45,7 +45,7 @@ protected:
         Ref<IBaseFilter> source;
         std::u16string wide = testmedia::toUtf16(path);
         auto started = std::chrono::steady_clock::now();
-        HRESULT hr = graph->AddSourceFilter(wide.c_str(), u"Source", source.put());
+        HRESULT hr = graph->AddSourceFilter(wide.c_str(), u"Source", source.out());
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << path;
         EXPECT_EQ(SUCCEEDED(hr), source.get() != nullptr);
         return hr;
@@ -81,9 +81,9 @@ TEST_F(HostileInput, PathsThatNameNoFileGetThePlatformsCodes)
     EXPECT_EQ(addSource(dir->path()), E_ACCESSDENIED);
 
     Ref<IBaseFilter> source;
-    EXPECT_EQ(graph->AddSourceFilter(nullptr, u"Source", source.put()), E_POINTER);
+    EXPECT_EQ(graph->AddSourceFilter(nullptr, u"Source", source.out()), E_POINTER);
     const char16_t unpaired[] = {u'a', 0xD800, u'.', u'a', u'v', u'i', 0};
-    EXPECT_FAILED(graph->AddSourceFilter(unpaired, u"Source", source.put()));
+    EXPECT_FAILED(graph->AddSourceFilter(unpaired, u"Source", source.out()));
 }
 
 TEST_F(HostileInput, UnreadableFileIsAccessDenied)
@@ -106,7 +106,7 @@ TEST_F(HostileInput, UnreadableFileIsAccessDenied)
             _exit(2);
         Ref<IBaseFilter> source;
         std::u16string wide = testmedia::toUtf16(path);
-        _exit(graph->AddSourceFilter(wide.c_str(), u"Source", source.put()) == E_ACCESSDENIED ? 0 : 1);
+        _exit(graph->AddSourceFilter(wide.c_str(), u"Source", source.out()) == E_ACCESSDENIED ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);

@@ -53,7 +53,7 @@ TEST_F(MediaHooks, EachStepFailsWithTheGivenCodeUntilReset)
             }
             if (step == COMRT_MEDIA_QUERY_MEDIA_SEEKING) {
                 Ref<IMediaSeeking> seeking;
-                EXPECT_EQ(chain.graph->QueryInterface(IID_IMediaSeeking, seeking.putVoid()), code);
+                EXPECT_EQ(chain.graph->QueryInterface(IID_IMediaSeeking, seeking.outVoid()), code);
                 EXPECT_FALSE(seeking);
             }
         }

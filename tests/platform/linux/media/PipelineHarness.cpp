@@ -52,7 +52,7 @@ HRESULT STDMETHODCALLTYPE RecordingCallback::BufferCB(double time, BYTE* buffer,
 IPin* firstPin(IBaseFilter* filter, PIN_DIRECTION direction)
 {
     Ref<IEnumPins> pins;
-    if (!filter || FAILED(filter->EnumPins(pins.put())))
+    if (!filter || FAILED(filter->EnumPins(pins.out())))
         return nullptr;
     IPin* pin = nullptr;
     while (pins->Next(1, &pin, nullptr) == S_OK) {
@@ -89,33 +89,33 @@ HRESULT Chain::build(const std::string& path)
 HRESULT Chain::build(const std::u16string& path)
 {
     ensureComInitialized();
-    HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.putVoid());
+    HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.outVoid());
     if (FAILED(hr))
         return hr;
-    if (FAILED(hr = graph->QueryInterface(IID_IMediaControl, control.putVoid())))
+    if (FAILED(hr = graph->QueryInterface(IID_IMediaControl, control.outVoid())))
         return hr;
-    if (FAILED(hr = graph->QueryInterface(IID_IMediaEvent, events.putVoid())))
+    if (FAILED(hr = graph->QueryInterface(IID_IMediaEvent, events.outVoid())))
         return hr;
-    addSourceResult = graph->AddSourceFilter(path.c_str(), u"Source", source.put());
+    addSourceResult = graph->AddSourceFilter(path.c_str(), u"Source", source.out());
     if (FAILED(addSourceResult))
         return addSourceResult;
     hr = CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                          grabberFilter.putVoid());
+                          grabberFilter.outVoid());
     if (FAILED(hr))
         return hr;
-    if (FAILED(hr = grabberFilter->QueryInterface(IID_ISampleGrabber, grabber.putVoid())))
+    if (FAILED(hr = grabberFilter->QueryInterface(IID_ISampleGrabber, grabber.outVoid())))
         return hr;
     graph->AddFilter(grabberFilter.get(), u"Grabber");
     AM_MEDIA_TYPE wanted{};
     wanted.majortype = MEDIATYPE_Video;
     wanted.subtype = MEDIASUBTYPE_RGB24;
     grabber->SetMediaType(&wanted);
-    *sourceOut.put() = firstPin(source.get(), PINDIR_OUTPUT);
-    *grabberIn.put() = firstPin(grabberFilter.get(), PINDIR_INPUT);
+    *sourceOut.out() = firstPin(source.get(), PINDIR_OUTPUT);
+    *grabberIn.out() = firstPin(grabberFilter.get(), PINDIR_INPUT);
     connectResult = graph->Connect(sourceOut.get(), grabberIn.get());
     if (FAILED(connectResult))
         return connectResult;
-    *grabberOut.put() = firstPin(grabberFilter.get(), PINDIR_OUTPUT);
+    *grabberOut.out() = firstPin(grabberFilter.get(), PINDIR_OUTPUT);
     renderResult = graph->Render(grabberOut.get());
     if (FAILED(renderResult))
         return renderResult;

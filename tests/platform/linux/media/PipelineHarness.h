@@ -1,4 +1,4 @@
-// What the pipeline tests share: a counted pointer, a recording grabber
+// What the pipeline tests share: the kit's counted pointer, a recording grabber
 // callback, and the chain a capture session builds (graph, source, Sample
 // Grabber for 24-bit RGB, connected and rendered), driven through the
 // platform's own interfaces only.
@@ -6,6 +6,7 @@
 
 #include "platform/Com.h"
 #include "platform/SampleGrabber.h"
+#include "tests/support/ComHolders.h"
 
 #include <atomic>
 #include <functional>
@@ -16,32 +17,7 @@
 
 namespace mediatest {
 
-template <class T>
-class Ref {
-public:
-    Ref() = default;
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    ~Ref() { reset(); }
-    void reset()
-    {
-        if (m_p)
-            m_p->Release();
-        m_p = nullptr;
-    }
-    T** put()
-    {
-        reset();
-        return &m_p;
-    }
-    void** putVoid() { return reinterpret_cast<void**>(put()); }
-    T* get() const { return m_p; }
-    T* operator->() const { return m_p; }
-    explicit operator bool() const { return m_p != nullptr; }
-
-private:
-    T* m_p = nullptr;
-};
+using testkit::Ref;
 
 // Records what the Sample Grabber shows it; `onSample` runs inside the callback.
 class RecordingCallback final : public ISampleGrabberCB {
