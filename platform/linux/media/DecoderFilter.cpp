@@ -46,13 +46,6 @@ HRESULT DecoderFilter::create(MediaFilter** out)
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-SourceFilter* DecoderFilter::source() const
-{
-    MediaPin* peer = m_in.peer();
-    auto* source = peer ? dynamic_cast<SourceFilter*>(&peer->filter()) : nullptr;
-    return source && source->videoStream() ? source : nullptr;
-}
-
 HRESULT DecoderFilter::checkInputType(MediaPin&, MediaPin& from, const AM_MEDIA_TYPE& mt)
 {
     auto* source = dynamic_cast<SourceFilter*>(&from.filter());
@@ -66,7 +59,7 @@ HRESULT DecoderFilter::checkInputType(MediaPin&, MediaPin& from, const AM_MEDIA_
 
 HRESULT DecoderFilter::getOutputType(MediaPin&, int index, AM_MEDIA_TYPE& mt)
 {
-    SourceFilter* src = source();
+    SourceFilter* src = SourceFilter::feeding(m_in);
     if (index != 0 || !src)
         return S_FALSE;
     // No picture, no type: a stream that yields none cannot be connected.
@@ -96,7 +89,7 @@ void DecoderFilter::connectionChanged(MediaPin& pin)
 HRESULT DecoderFilter::openDecoder(bool firstPictureOnly)
 {
     closeDecoder();
-    SourceFilter* src = source();
+    SourceFilter* src = SourceFilter::feeding(m_in);
     if (!src)
         return VFW_E_NOT_CONNECTED;
     const AVStream* st = src->videoStream();
@@ -144,7 +137,7 @@ HRESULT DecoderFilter::readFirstPicture()
 {
     if (m_readAheadDone)
         return m_readAheadResult;
-    SourceFilter* src = source();
+    SourceFilter* src = SourceFilter::feeding(m_in);
     if (!src)
         return VFW_E_NOT_CONNECTED;
     m_readAheadDone = true;
@@ -198,7 +191,7 @@ HRESULT DecoderFilter::readAhead(SourceFilter& source)
 
 HRESULT DecoderFilter::activate()
 {
-    SourceFilter* src = source();
+    SourceFilter* src = SourceFilter::feeding(m_in);
     if (!src)
         return m_in.isConnected() ? VFW_E_NOT_CONNECTED : S_OK;
     m_framesOut = 0;
@@ -301,7 +294,8 @@ HRESULT DecoderFilter::decode(const AVPacket* packet)
     // A decoder that reorders pictures holds the first one back until later
     // packets arrive. When only the first picture is wanted and this packet's
     // picture is sure to be it, the decoder is drained for it at once.
-    const SourceFilter* src = packet && m_firstPictureOnly && m_packetsSent == 0 ? source() : nullptr;
+    const bool firstPacket = packet && m_firstPictureOnly && m_packetsSent == 0;
+    const SourceFilter* src = firstPacket ? SourceFilter::feeding(m_in) : nullptr;
     const bool drainForIt = src && showsFirstWhenDecodedFirst(*src->videoStream()->codecpar, *packet);
     bool got = false;
     HRESULT hr = send(packet, got);

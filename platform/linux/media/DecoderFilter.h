@@ -42,7 +42,6 @@ protected:
 private:
     DecoderFilter();
     ~DecoderFilter() override;
-    SourceFilter* source() const;
 
     // A fresh decoder; `firstPictureOnly` when nothing but the first picture
     // will be wanted from it.

@@ -50,13 +50,6 @@ HRESULT JpegDecoderFilter::create(MediaFilter** out)
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-SourceFilter* JpegDecoderFilter::source() const
-{
-    MediaPin* peer = m_in.peer();
-    auto* source = peer ? dynamic_cast<SourceFilter*>(&peer->filter()) : nullptr;
-    return source && source->videoStream() ? source : nullptr;
-}
-
 HRESULT JpegDecoderFilter::checkInputType(MediaPin&, MediaPin& from, const AM_MEDIA_TYPE& mt)
 {
     auto* source = dynamic_cast<SourceFilter*>(&from.filter());
@@ -68,7 +61,7 @@ HRESULT JpegDecoderFilter::checkInputType(MediaPin&, MediaPin& from, const AM_ME
 
 HRESULT JpegDecoderFilter::getOutputType(MediaPin&, int index, AM_MEDIA_TYPE& mt)
 {
-    SourceFilter* src = source();
+    SourceFilter* src = SourceFilter::feeding(m_in);
     if (index != 0 || !src || readFirstPicture() != S_OK)
         return S_FALSE;
     const AVStream* st = src->videoStream();
@@ -93,7 +86,7 @@ HRESULT JpegDecoderFilter::readFirstPicture()
 {
     if (m_readAheadDone)
         return m_readAheadResult;
-    SourceFilter* src = source();
+    SourceFilter* src = SourceFilter::feeding(m_in);
     if (!src)
         return VFW_E_NOT_CONNECTED;
     m_readAheadDone = true;
@@ -139,7 +132,7 @@ HRESULT JpegDecoderFilter::examineFirst(const AVPacket& packet)
         return VFW_E_UNSUPPORTED_STREAM;
     // Another size than the container's: the two fields of an interlaced
     // frame, say, which FFmpeg's decoder puts together.
-    const AVCodecParameters* par = source()->videoStream()->codecpar;
+    const AVCodecParameters* par = SourceFilter::feeding(m_in)->videoStream()->codecpar;
     if ((par->width > 0 && par->width != width) || (par->height > 0 && par->height != height) ||
         !frameSizeAcceptable(width, height))
         return VFW_E_UNSUPPORTED_STREAM;
@@ -168,7 +161,7 @@ MediaSample* JpegDecoderFilter::decode(const AVPacket& packet)
     if (used != m_pitch)
         for (int y = 0; y < m_height; ++y)
             std::memset(sample->data() + m_pitch * size_t(y) + used, 0, m_pitch - used);
-    const AVStream* st = source()->videoStream();
+    const AVStream* st = SourceFilter::feeding(m_in)->videoStream();
     const int64_t pts = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
     if (pts != AV_NOPTS_VALUE) {
         REFERENCE_TIME start = av_rescale_q(pts, st->time_base, kReferenceTimeBase);
@@ -184,7 +177,7 @@ MediaSample* JpegDecoderFilter::decode(const AVPacket& packet)
 
 HRESULT JpegDecoderFilter::activate()
 {
-    SourceFilter* src = source();
+    SourceFilter* src = SourceFilter::feeding(m_in);
     if (!src)
         return m_in.isConnected() ? VFW_E_NOT_CONNECTED : S_OK;
     m_framesOut = 0;

@@ -44,7 +44,6 @@ protected:
 private:
     JpegDecoderFilter();
     ~JpegDecoderFilter() override;
-    SourceFilter* source() const;
 
     HRESULT readFirstPicture();
     HRESULT readAhead(SourceFilter& source);

@@ -48,6 +48,13 @@ const AVStream* SourceFilter::videoStream() const
     return m_file.isVideo() ? m_file.stream() : nullptr;
 }
 
+SourceFilter* SourceFilter::feeding(const MediaPin& input)
+{
+    MediaPin* peer = input.peer();
+    auto* source = peer ? dynamic_cast<SourceFilter*>(&peer->filter()) : nullptr;
+    return source && source->videoStream() ? source : nullptr;
+}
+
 HRESULT SourceFilter::describeStream()
 {
     const AVStream* st = m_file.stream();

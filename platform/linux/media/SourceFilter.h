@@ -23,6 +23,8 @@ public:
 
     // The stream the output pin carries, when it is video; else null.
     const AVStream* videoStream() const;
+    // The source of a video stream connected to `input`, or null.
+    static SourceFilter* feeding(const MediaPin& input);
     const AVFormatContext* container() const { return m_file.format(); }
     REFERENCE_TIME duration() const { return m_file.duration(); }
     // Tells the streaming thread to end after the item it is pushing, without

@@ -29,6 +29,15 @@ LONG walk(Transaction& transaction, KeyId start, const std::vector<std::string_v
     return ERROR_SUCCESS;
 }
 
+// The walk down to a key that must exist: ERROR_FILE_NOT_FOUND when part of the path is missing.
+LONG walkToExisting(Transaction& transaction, KeyId start, const std::vector<std::string_view>& names, Walk& out)
+{
+    const LONG rc = walk(transaction, start, names, out);
+    if (rc == ERROR_SUCCESS && out.found < names.size())
+        return ERROR_FILE_NOT_FOUND;
+    return rc;
+}
+
 // The open key a call starts from and the names of the sub-key path below it.
 LONG resolveSubKey(Registry& state, HKEY hKey, LPCSTR subKey, OpenKey& parent, std::vector<std::string_view>& names)
 {
@@ -113,11 +122,8 @@ COMRT_API LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
             return rc;
         return state.store.write([&](Transaction& transaction) -> LONG {
             Walk reached;
-            const LONG walked = walk(transaction, parent.id, names, reached);
-            if (walked != ERROR_SUCCESS)
-                return walked;
-            if (reached.found < names.size())
-                return ERROR_FILE_NOT_FOUND;
+            if (const LONG rc = walkToExisting(transaction, parent.id, names, reached); rc != ERROR_SUCCESS)
+                return rc;
             // The roots cannot go, and a key goes only once its subkeys have.
             if (reached.key.parent == 0 || transaction.hasChildren(reached.key.id))
                 return ERROR_ACCESS_DENIED;
@@ -143,11 +149,8 @@ COMRT_API LONG WINAPI RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey)
             return rc;
         return state.store.write([&](Transaction& transaction) -> LONG {
             Walk reached;
-            const LONG walked = walk(transaction, parent.id, names, reached);
-            if (walked != ERROR_SUCCESS)
-                return walked;
-            if (reached.found < names.size())
-                return ERROR_FILE_NOT_FOUND;
+            if (const LONG rc = walkToExisting(transaction, parent.id, names, reached); rc != ERROR_SUCCESS)
+                return rc;
             if (keepKey) {
                 if (transaction.hasValues(reached.key.id) && (parent.access & KEY_SET_VALUE) == 0)
                     return ERROR_ACCESS_DENIED;
