@@ -1,25 +1,5 @@
-# Cross build for 32-bit Windows with Debian's mingw-w64 toolchain:
+# Cross build for 32-bit Windows, the module as it ships, with Debian's mingw-w64 toolchain:
 #   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake
-#
-# MORVEN_MINGW_THREADS picks the compiler's thread model (win32, the Debian
-# default, or posix). The module itself uses only the platform's own threads
-# and locks; the runtime is linked statically either way.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
-
 set(MORVEN_MINGW_PREFIX i686-w64-mingw32)
-set(MORVEN_MINGW_THREADS "win32" CACHE STRING "Thread model of the mingw compiler (win32 or posix)")
-
-find_program(CMAKE_C_COMPILER NAMES ${MORVEN_MINGW_PREFIX}-gcc-${MORVEN_MINGW_THREADS} ${MORVEN_MINGW_PREFIX}-gcc REQUIRED)
-find_program(CMAKE_CXX_COMPILER NAMES ${MORVEN_MINGW_PREFIX}-g++-${MORVEN_MINGW_THREADS} ${MORVEN_MINGW_PREFIX}-g++ REQUIRED)
-find_program(CMAKE_RC_COMPILER NAMES ${MORVEN_MINGW_PREFIX}-windres REQUIRED)
-find_program(CMAKE_AR NAMES ${MORVEN_MINGW_PREFIX}-gcc-ar-${MORVEN_MINGW_THREADS} ${MORVEN_MINGW_PREFIX}-ar REQUIRED)
-find_program(CMAKE_RANLIB NAMES ${MORVEN_MINGW_PREFIX}-gcc-ranlib-${MORVEN_MINGW_THREADS} ${MORVEN_MINGW_PREFIX}-ranlib REQUIRED)
-
-# Headers and libraries of the target only; programs from the build machine.
-set(CMAKE_FIND_ROOT_PATH /usr/${MORVEN_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
