@@ -41,11 +41,16 @@ LONG splitKeyPath(const char* path, std::vector<std::string_view>& names)
         rest.remove_suffix(1);
     if (rest.empty())
         return *path ? ERROR_BAD_PATHNAME : ERROR_SUCCESS;
+    if (rest.front() == '\\')
+        return ERROR_BAD_PATHNAME;
     for (;;) {
         const size_t slash = rest.find('\\');
         const std::string_view name = rest.substr(0, slash);
-        if (name.empty())
-            return ERROR_BAD_PATHNAME;
+        // Doubled backslashes inside a path separate one level, as on the platform.
+        if (name.empty()) {
+            rest.remove_prefix(1);
+            continue;
+        }
         if (name.size() > kMaxKeyNameLength)
             return ERROR_INVALID_PARAMETER;
         names.push_back(name);
@@ -57,10 +62,8 @@ LONG splitKeyPath(const char* path, std::vector<std::string_view>& names)
 
 LONG copyName(const std::string& name, LPSTR buffer, LPDWORD count)
 {
-    if (name.size() >= *count) {
-        *count = static_cast<DWORD>(name.size() + 1);
+    if (name.size() >= *count)
         return ERROR_MORE_DATA;
-    }
     std::memcpy(buffer, name.c_str(), name.size() + 1);
     *count = static_cast<DWORD>(name.size());
     return ERROR_SUCCESS;

@@ -58,7 +58,7 @@ inline std::string_view valueName(const char* name)
 
 // Copies a name and its NUL into a caller's buffer of *count characters; *count becomes the
 // length without the NUL. When it does not fit: ERROR_MORE_DATA, nothing is copied and
-// *count becomes the buffer size needed, NUL included.
+// *count is left as it was, as the platform's enumerations do.
 LONG copyName(const std::string& name, LPSTR buffer, LPDWORD count);
 
 void toFileTime(int64_t ticks, FILETIME* out);

@@ -52,6 +52,8 @@ COMRT_API LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM sa
 {
     if (!phkResult)
         return ERROR_INVALID_PARAMETER;
+    if (!hKey)
+        return ERROR_INVALID_HANDLE; // before anything is written, as the platform answers
     *phkResult = nullptr;
     return registryCall([&](Registry& state) -> LONG {
         OpenKey parent;
@@ -87,6 +89,9 @@ COMRT_API LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR l
         DWORD disposition = REG_OPENED_EXISTING_KEY;
         // Most calls find the key already there: look without taking the write lock first.
         LONG rc = state.store.read([&](Transaction& transaction) -> LONG { return walk(transaction, parent.id, names, reached); });
+        // Making a key needs the right to on the handle; opening one that is there does not.
+        if (rc == ERROR_SUCCESS && reached.found < names.size() && (parent.access & KEY_CREATE_SUB_KEY) == 0)
+            rc = ERROR_ACCESS_DENIED;
         if (rc == ERROR_SUCCESS && reached.found < names.size()) {
             rc = state.store.write([&](Transaction& transaction) -> LONG {
                 disposition = REG_OPENED_EXISTING_KEY;
@@ -228,10 +233,10 @@ COMRT_API LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchCl
         set(lpcbMaxValueLen, info.maxValueLen);
         set(lpcbSecurityDescriptor, 0); // keys carry no security descriptors here
         toFileTime(info.written, lpftLastWriteTime);
-        if (lpClass)
-            return copyName(info.className, lpClass, lpcchClass);
+        // A class that does not fit is answered with its length, terminator not counted.
+        const LONG copied = lpClass ? copyName(info.className, lpClass, lpcchClass) : ERROR_SUCCESS;
         set(lpcchClass, static_cast<DWORD>(info.className.size()));
-        return ERROR_SUCCESS;
+        return copied;
     });
 }
 

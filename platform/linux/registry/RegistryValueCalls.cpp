@@ -44,7 +44,7 @@ COMRT_API LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD
                                      DWORD cbData)
 {
     if (!lpData && cbData)
-        return ERROR_INVALID_PARAMETER;
+        return ERROR_NOACCESS; // the platform faults reading the data, and says so
     const std::string_view name = valueName(lpValueName);
     if (name.size() > kMaxValueNameLength)
         return ERROR_INVALID_PARAMETER;
@@ -66,7 +66,7 @@ COMRT_API LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lp
 {
     if (lpReserved || (lpData && !lpcbData))
         return ERROR_INVALID_PARAMETER;
-    return registryCall([&](Registry& state) -> LONG {
+    const LONG rc = registryCall([&](Registry& state) -> LONG {
         ValueRecord value;
         const LONG rc = readValue(state, hKey, value, [&](Transaction& transaction, KeyId key, ValueRecord& out) -> LONG {
             auto found = transaction.value(key, valueName(lpValueName));
@@ -91,6 +91,14 @@ COMRT_API LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lp
             *lpcbData = size;
         return ERROR_SUCCESS;
     });
+    // A failed call reports no type, and a size asked for alone as 0, as the platform does.
+    if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) {
+        if (lpType)
+            *lpType = REG_NONE;
+        if (lpcbData && !lpData)
+            *lpcbData = 0;
+    }
+    return rc;
 }
 
 COMRT_API LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
@@ -126,8 +134,10 @@ COMRT_API LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName,
         if (lpType)
             *lpType = value.type;
         const DWORD size = static_cast<DWORD>(value.data.size());
-        const LONG named = copyName(value.name, lpValueName, lpcchValueName);
-        if (named != ERROR_SUCCESS || (lpData && size > *lpcbData)) {
+        // Data that does not fit leaves the name alone too.
+        const bool dataFits = !lpData || size <= *lpcbData;
+        const LONG named = dataFits ? copyName(value.name, lpValueName, lpcchValueName) : ERROR_MORE_DATA;
+        if (named != ERROR_SUCCESS || !dataFits) {
             if (lpcbData)
                 *lpcbData = size;
             return ERROR_MORE_DATA;

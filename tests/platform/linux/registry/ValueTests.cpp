@@ -1,4 +1,5 @@
-// Values: default values, buffer conventions, enumeration, data kept byte for byte.
+// Values as the store keeps them: strings kept at their given size, data byte for byte
+// through the file, threads at once. The documented calls are tested in tests/platform/api.
 #include "tests/platform/linux/registry/StoreTestSupport.h"
 
 #include "platform/linux/ComRtExtensions.h"
@@ -26,47 +27,6 @@ protected:
     HKEY key_ = nullptr;
 };
 
-TEST_F(ValueTest, NullAndEmptyNamesBothMeanTheDefaultValue)
-{
-    EXPECT_EQ(readString(key_, nullptr), "error 2");
-    ASSERT_EQ(setString(key_, nullptr, "default"), ERROR_SUCCESS);
-    EXPECT_EQ(readString(key_, ""), "default");
-    EXPECT_EQ(valueNames(key_), std::vector<std::string>{""});
-    EXPECT_EQ(RegDeleteValueA(key_, ""), ERROR_SUCCESS);
-    EXPECT_EQ(RegDeleteValueA(key_, nullptr), ERROR_FILE_NOT_FOUND);
-}
-
-TEST_F(ValueTest, NamesIgnoreCaseAndKeepTheCaseTheyWereMadeWith)
-{
-    ASSERT_EQ(setString(key_, "ThreadingModel", "Both"), ERROR_SUCCESS);
-    ASSERT_EQ(setString(key_, "THREADINGMODEL", "Apartment"), ERROR_SUCCESS);
-    EXPECT_EQ(readString(key_, "threadingmodel"), "Apartment");
-    EXPECT_EQ(valueNames(key_), std::vector<std::string>{"ThreadingModel"});
-}
-
-TEST_F(ValueTest, QueryReportsSizesAndAsksForMoreRoomWhenNeeded)
-{
-    ASSERT_EQ(setString(key_, "Text", "twelve chars"), ERROR_SUCCESS);
-    DWORD type = 0, size = 0;
-    ASSERT_EQ(RegQueryValueExA(key_, "Text", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
-    EXPECT_EQ(type, DWORD(REG_SZ));
-    EXPECT_EQ(size, 13u);
-
-    BYTE buffer[32];
-    std::memset(buffer, '#', sizeof buffer);
-    size = 12;
-    type = 0;
-    EXPECT_EQ(RegQueryValueExA(key_, "Text", nullptr, &type, buffer, &size), ERROR_MORE_DATA);
-    EXPECT_EQ(size, 13u);
-    EXPECT_EQ(type, DWORD(REG_SZ));
-    EXPECT_EQ(buffer[0], '#');
-
-    DWORD reserved = 0;
-    EXPECT_EQ(RegQueryValueExA(key_, "Text", nullptr, nullptr, buffer, nullptr), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegQueryValueExA(key_, "Text", &reserved, nullptr, nullptr, &size), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegQueryValueExA(key_, "Absent", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
-}
-
 TEST_F(ValueTest, AStringStoredWithoutItsNulReadsBackTerminatedOnlyWhereThereIsRoom)
 {
     ASSERT_EQ(RegSetValueExA(key_, "Bare", 0, REG_SZ, reinterpret_cast<const BYTE*>("abc"), 3), ERROR_SUCCESS);
@@ -81,31 +41,6 @@ TEST_F(ValueTest, AStringStoredWithoutItsNulReadsBackTerminatedOnlyWhereThereIsR
     size = 3;
     ASSERT_EQ(RegQueryValueExA(key_, "Bare", nullptr, nullptr, buffer, &size), ERROR_SUCCESS);
     EXPECT_EQ(buffer[3], '#');
-}
-
-TEST_F(ValueTest, ValuesEnumerateInCreationOrderWithNameAndDataSizes)
-{
-    for (const char* name : {"zulu", "Alpha", "mike"})
-        ASSERT_EQ(setString(key_, name, name), ERROR_SUCCESS);
-    ASSERT_EQ(setString(key_, "ZULU", "overwritten in place"), ERROR_SUCCESS);
-    EXPECT_EQ(valueNames(key_), (std::vector<std::string>{"zulu", "Alpha", "mike"}));
-
-    char name[16];
-    BYTE data[32];
-    DWORD nameSize = 4, dataSize = sizeof data, type = 0;
-    EXPECT_EQ(RegEnumValueA(key_, 0, name, &nameSize, nullptr, &type, data, &dataSize), ERROR_MORE_DATA);
-    EXPECT_EQ(nameSize, 5u);
-    nameSize = sizeof name;
-    dataSize = 4;
-    EXPECT_EQ(RegEnumValueA(key_, 0, name, &nameSize, nullptr, &type, data, &dataSize), ERROR_MORE_DATA);
-    EXPECT_EQ(dataSize, 21u);
-    nameSize = sizeof name;
-    dataSize = sizeof data;
-    ASSERT_EQ(RegEnumValueA(key_, 0, name, &nameSize, nullptr, &type, data, &dataSize), ERROR_SUCCESS);
-    EXPECT_EQ(std::string(name, nameSize), "zulu");
-    EXPECT_STREQ(reinterpret_cast<char*>(data), "overwritten in place");
-    EXPECT_EQ(RegEnumValueA(key_, 3, name, &nameSize, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
-    EXPECT_EQ(RegEnumValueA(key_, 0, nullptr, &nameSize, nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(ValueTest, DataOfEveryKindAndSizeComesBackByteForByte)
@@ -139,14 +74,6 @@ TEST_F(ValueTest, DataOfEveryKindAndSizeComesBackByteForByte)
         ASSERT_EQ(size, each.size) << each.name;
         EXPECT_TRUE(std::equal(read.begin(), read.begin() + size, each.data)) << each.name;
     }
-}
-
-TEST_F(ValueTest, BadValueArgumentsAreRefused)
-{
-    EXPECT_EQ(RegSetValueExA(key_, "v", 0, REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(setString(key_, std::string(16384, 'v').c_str(), "x"), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(setString(key_, std::string(16383, 'v').c_str(), "x"), ERROR_SUCCESS);
-    EXPECT_EQ(RegDeleteValueA(key_, "absent"), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(ValueTest, ThreadsOfOneProcessWriteAndReadAtTheSameTime)
