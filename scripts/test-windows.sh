@@ -28,7 +28,7 @@ start=$(date +%s)
 # FFmpeg and the Linux build's packages, then the mingw toolchain and Wine.
 "$root/scripts/setup.sh" || fail "installing the Linux build's packages failed"
 "$root/scripts/build-windows.sh" "$build_dir" || fail "the Windows build failed"
-for program in MORVEN.ocx windows_tests.exe morven-grab.exe; do
+for program in MORVEN.ocx windows_tests.exe api_tests.exe morven-grab.exe; do
     [ -f "$build_dir/bin/$program" ] || fail "$build_dir/bin/$program was not built"
 done
 
@@ -79,6 +79,10 @@ xvfb-run -a sh -c '
     if [ "$WINE" = wine ]; then
         "$MORVEN_ROOT/scripts/check-windows-module.sh" "$MORVEN_BUILD/bin/MORVEN.ocx" || failed="$failed module-check"
     fi
+
+    # The platform API conformance tests, the same source as the Linux suite'"'"'s.
+    echo "test-windows: api_tests.exe"
+    timeout 300 "$WINE" "$MORVEN_BUILD/bin/api_tests.exe" || failed="$failed api_tests"
 
     echo "test-windows: windows_tests.exe"
     timeout 300 "$WINE" "$MORVEN_BUILD/bin/windows_tests.exe" || failed="$failed windows_tests"
