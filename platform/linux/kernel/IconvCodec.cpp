@@ -6,6 +6,8 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstring>
+#include <string>
 #include <map>
 #include <utility>
 #include <vector>
@@ -106,6 +108,23 @@ bool decodeToUtf16(UINT codePage, const char* bytes, size_t length, bool strict,
 {
     if (codePage == CP_UTF8)
         return decodeUtf8(bytes, length, strict, out);
+    // A 0 byte in UTF-7 is U+0000 itself; iconv is given the text between them.
+    if (codePage == CP_UTF7 && std::memchr(bytes, 0, length)) {
+        out.clear();
+        for (size_t start = 0; start <= length;) {
+            const void* nul = std::memchr(bytes + start, 0, length - start);
+            const size_t end = nul ? static_cast<size_t>(static_cast<const char*>(nul) - bytes) : length;
+            std::u16string piece;
+            if (end > start && !decodeToUtf16(codePage, bytes + start, end - start, strict, piece))
+                return false;
+            out += piece;
+            if (!nul)
+                break;
+            out.push_back(u'\0');
+            start = end + 1;
+        }
+        return true;
+    }
     iconv_t cd = t_converters.get(codePage, true);
     if (cd == kNoConverter)
         return false;
@@ -134,6 +153,25 @@ bool encodeFromUtf16(UINT codePage, const char16_t* text, size_t length, bool st
     usedDefault = false;
     if (codePage == CP_UTF8)
         return encodeUtf8(text, length, strict, out);
+    // UTF-7 writes U+0000 as a 0 byte, where iconv would encode it in base64.
+    if (codePage == CP_UTF7 && std::char_traits<char16_t>::find(text, length, u'\0')) {
+        out.clear();
+        for (size_t start = 0; start <= length;) {
+            const char16_t* nul = std::char_traits<char16_t>::find(text + start, length - start, u'\0');
+            const size_t end = nul ? static_cast<size_t>(nul - text) : length;
+            std::string piece;
+            bool pieceUsedDefault = false;
+            if (end > start &&
+                !encodeFromUtf16(codePage, text + start, end - start, strict, defaultChar, pieceUsedDefault, piece))
+                return false;
+            out += piece;
+            if (!nul)
+                break;
+            out.push_back('\0');
+            start = end + 1;
+        }
+        return true;
+    }
     iconv_t cd = t_converters.get(codePage, false);
     if (cd == kNoConverter)
         return false;
