@@ -57,8 +57,9 @@ void expectTypeLibraryKeys()
 {
     EXPECT_EQ(readText(HKEY_CLASSES_ROOT, kTypeLibKey + "\\1.0"), fromCodePage(kLibraryHelpBytes, CP_ACP))
         << "ANSI code page " << GetACP();
-    const std::optional<std::wstring> path = readText(HKEY_CLASSES_ROOT, kTypeLibKey + "\\1.0\\409\\win32");
-    ASSERT_TRUE(path) << "the library's path is not registered under 409\\win32";
+    const std::string platform = sizeof(void*) == 4 ? "win32" : "win64";
+    const std::optional<std::wstring> path = readText(HKEY_CLASSES_ROOT, kTypeLibKey + "\\1.0\\409\\" + platform);
+    ASSERT_TRUE(path) << "the library's path is not registered under 409\\" << platform;
     EXPECT_EQ(lstrcmpiW(path->c_str(), widen(modulePath()).c_str()), 0);
     EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, kTypeLibKey + "\\1.0\\FLAGS"));
     EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, kTypeLibKey + "\\1.0\\HELPDIR"));

@@ -51,7 +51,7 @@ TEST_F(WindowsTypeLibrary, FoundUnderItsOwnLocaleWithItsAttributesAndThreeEntrie
     ASSERT_EQ(m_lib->GetLibAttr(&attr), S_OK);
     EXPECT_TRUE(attr->guid == LIBID_MORVEN);
     EXPECT_EQ(attr->lcid, 0x409u);
-    EXPECT_EQ(attr->syskind, SYS_WIN32);
+    EXPECT_EQ(attr->syskind, sizeof(void*) == 4 ? SYS_WIN32 : SYS_WIN64); // widl builds for the target's word size
     EXPECT_EQ(attr->wMajorVerNum, 1);
     EXPECT_EQ(attr->wMinorVerNum, 0);
     // Wine-specific: widl marks its libraries "has disk image" (0x8), which our
@@ -111,7 +111,7 @@ TEST_F(WindowsTypeLibrary, InterfaceHasFourMethodsInSlotsThreeToSixWithTheirHelp
     EXPECT_EQ(attr->typekind, TKIND_INTERFACE);
     EXPECT_EQ(attr->wTypeFlags, 0) << "neither dual nor automation";
     EXPECT_EQ(attr->cFuncs, 4);
-    EXPECT_EQ(attr->cbSizeVft, 7 * 4);
+    EXPECT_EQ(attr->cbSizeVft, 7 * static_cast<WORD>(sizeof(void*)));
     iface->ReleaseTypeAttr(attr);
     Bstr doc;
     ASSERT_EQ(iface->GetDocumentation(MEMBERID_NIL, nullptr, doc.out(), nullptr, nullptr), S_OK);
@@ -137,7 +137,7 @@ TEST_F(WindowsTypeLibrary, InterfaceHasFourMethodsInSlotsThreeToSixWithTheirHelp
         FUNCDESC* func = nullptr;
         ASSERT_EQ(iface->GetFuncDesc(i, &func), S_OK);
         EXPECT_EQ(func->memid, m.memid) << i;
-        EXPECT_EQ(func->oVft, m.slot * static_cast<SHORT>(sizeof(void*))) << i; // the library is built for the word size
+        EXPECT_EQ(func->oVft, m.slot * static_cast<SHORT>(sizeof(void*))) << i;
         EXPECT_EQ(func->cParams, m.params) << i;
         EXPECT_EQ(func->callconv, CC_STDCALL) << i;
         EXPECT_EQ(func->elemdescFunc.tdesc.vt, VT_HRESULT) << i;
@@ -158,12 +158,12 @@ TEST_F(WindowsTypeLibrary, RecordIsTwentyBytesWithFieldsAtFourByteSteps)
     TYPEATTR* attr = nullptr;
     ASSERT_EQ(record->GetTypeAttr(&attr), S_OK);
     EXPECT_EQ(attr->typekind, TKIND_RECORD);
-    EXPECT_EQ(attr->cbSizeInstance, 20u);
-    EXPECT_EQ(attr->cbAlignment, 4);
+    // The data pointer makes the record 24 bytes, aligned to 8, on 64-bit Windows.
+    EXPECT_EQ(attr->cbSizeInstance, sizeof(MORImageStruct));
+    EXPECT_EQ(attr->cbAlignment, alignof(MORImageStruct));
     EXPECT_EQ(attr->cVars, 5);
     EXPECT_TRUE(attr->guid == GUID_NULL);
     record->ReleaseTypeAttr(attr);
-    // The record's 32-bit layout is the library's; a 64-bit build's pointer pads the struct to 24.
     EXPECT_EQ(sizeof(MORImageStruct), sizeof(void*) == 4 ? 20u : 24u);
 
     const wchar_t* names[] = {L"width", L"height", L"depth", L"channels", L"data"};
