@@ -120,9 +120,11 @@ void* runWorker(void* argument)
         // Parked first, so that a caller who starts the next pipeline as soon
         // as this one is joined finds it.
         workers().park(&worker);
-        std::lock_guard<std::mutex> hold(worker.lock);
-        ++worker.finished;
-        worker.changed.notify_all();
+        {
+            std::lock_guard<std::mutex> hold(worker.lock);
+            ++worker.finished;
+        }
+        worker.changed.notify_all(); // outside the lock, so the joiner need not wait for it
     }
 }
 
@@ -199,12 +201,14 @@ bool StreamingThread::start(std::function<void()> body, bool startOnCallersProce
     } else if (!(worker = makeWorker(place ? &one : nullptr))) {
         return false;
     }
-    std::lock_guard<std::mutex> hold(worker->lock);
-    worker->body = std::move(body);
-    worker->restoreSet = place;
-    if (place)
-        worker->callersSet = callersSet;
-    m_job = ++worker->handedOver;
+    {
+        std::lock_guard<std::mutex> hold(worker->lock);
+        worker->body = std::move(body);
+        worker->restoreSet = place;
+        if (place)
+            worker->callersSet = callersSet;
+        m_job = ++worker->handedOver;
+    }
     m_worker = worker;
     worker->changed.notify_all();
     return true;
