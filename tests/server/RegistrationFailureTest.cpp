@@ -129,8 +129,8 @@ void addUnrelatedEntries()
 {
     ASSERT_TRUE(testkit::writeString(HKEY_CLASSES_ROOT, "CLSID\\{00000000-1111-2222-3333-444444444444}", nullptr,
                                      "another class"));
-    ASSERT_TRUE(testkit::writeString(HKEY_CLASSES_ROOT, "TypeLib\\{00000000-5555-6666-7777-888888888888}\\1.0",
-                                     nullptr, "another library"));
+    ASSERT_TRUE(testkit::writeString(HKEY_CLASSES_ROOT, "TypeLib\\{00000000-5555-6666-7777-888888888888}\\1.0", nullptr,
+                                     "another library"));
     ASSERT_TRUE(testkit::writeString(HKEY_CURRENT_USER, "Software\\Another", "Setting", "kept"));
 }
 
@@ -152,7 +152,7 @@ protected:
     struct Scenario {
         std::function<void()> prepare; // the state the runs start from, in an empty registry
         EntryPoint run;
-        HRESULT (*typeLibraryStep)();  // the platform's part of the run, last
+        HRESULT (*typeLibraryStep)(); // the platform's part of the run, last
         bool registering;
         Progress progress;
     };
@@ -190,8 +190,8 @@ protected:
                 SCOPED_TRACE(std::string(call.name) + " number " + std::to_string(index + 1) + " of " +
                              std::to_string(total[call.call]));
                 const bool inProgram = index < programCalls;
-                HRESULT expected = inProgram ? programAnswer(call.call)
-                                             : platformAnswer(scenario, call.call, index - programCalls);
+                HRESULT expected =
+                    inProgram ? programAnswer(call.call) : platformAnswer(scenario, call.call, index - programCalls);
 
                 ScratchRegistry registry;
                 scenario.prepare();
@@ -260,8 +260,7 @@ protected:
 
 TEST_F(RegistrationFailure, EachCallOfAFirstRegistration)
 {
-    failEachCall({[] { addUnrelatedEntries(); }, m_module.registerServer, registerTypeLibrary, true,
-                  Progress::Grows});
+    failEachCall({[] { addUnrelatedEntries(); }, m_module.registerServer, registerTypeLibrary, true, Progress::Grows});
 }
 
 // The class key and its Programmable key are deleted and made afresh.
