@@ -41,7 +41,7 @@ TEST_F(Lifetime, ModuleStaysWhileObjectsClassObjectsOrServerLocksAreHeld)
     }
     EXPECT_EQ(canUnloadNow(), S_OK) << "everything was released";
 
-    // An aggregated instance holds it too.
+    // An aggregated instance holds it too; a refused aggregation does not.
     ASSERT_EQ(CoGetClassObject(CLSID_CCMORVENProc, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
                                m_factory.outVoid()),
               S_OK);
@@ -54,7 +54,14 @@ TEST_F(Lifetime, ModuleStaysWhileObjectsClassObjectsOrServerLocksAreHeld)
         ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
         ULONG STDMETHODCALLTYPE Release() override { return 1; }
     } outer;
+    Ref<ICMORVENProc> refused;
+    EXPECT_EQ(m_factory->CreateInstance(&outer, IID_ICMORVENProc, refused.outVoid()), CLASS_E_NOAGGREGATION);
     Ref<IUnknown> inner;
+    m_factory.reset();
+    EXPECT_EQ(canUnloadNow(), S_OK) << "the refused aggregation left a lock";
+    ASSERT_EQ(CoGetClassObject(CLSID_CCMORVENProc, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               m_factory.outVoid()),
+              S_OK);
     ASSERT_EQ(m_factory->CreateInstance(&outer, IID_IUnknown, inner.outVoid()), S_OK);
     m_factory.reset();
     EXPECT_EQ(canUnloadNow(), S_FALSE) << "the aggregated instance is alive";
