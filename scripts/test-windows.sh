@@ -83,12 +83,13 @@ xvfb-run -a sh -c '
     fi
 
     echo "test-windows: windows_tests.exe"
-    timeout 300 "$WINE" "$MORVEN_BUILD/bin/windows_tests.exe" || failed="$failed windows_tests"
+    timeout 300 "$WINE" "$MORVEN_BUILD/bin/windows_tests.exe" --gtest_filter="-CodePage936.*" \
+        || failed="$failed windows_tests"
     # The library'"'"'s help strings are code page 936 text: read them once more
     # where that is the ANSI code page.
     echo "test-windows: windows_tests.exe, ANSI code page 936"
     LC_ALL=zh_CN.UTF-8 timeout 300 "$WINE" "$MORVEN_BUILD/bin/windows_tests.exe" \
-        --gtest_filter="WindowsTypeLibrary.*:WindowsRegistration.*" || failed="$failed windows_tests(936)"
+        --gtest_filter="TypeLibrary.*:Registration.*:CodePage936.*" || failed="$failed windows_tests(936)"
 
     # PNG and JPEG go through WIC, BMP through our own writer; each run also dumps the
     # buffer it wrote from.

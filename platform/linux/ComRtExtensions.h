@@ -96,6 +96,10 @@ COMRT_API void ComRtSetMediaTopDownOutput(BOOL topDown);
 // Run completes (EC_COMPLETE) without any sample reaching the grabber.
 COMRT_API void ComRtSetMediaDeliverNoSample(BOOL noSample);
 
+// Run ends in an error (EC_ERRORABORT with `hr`, a failure code) before any
+// sample reaches the grabber, as a decoder that fails mid-stream ends it. S_OK clears it.
+COMRT_API void ComRtSetMediaAbortRun(HRESULT hr);
+
 // What the Connect step does to the whole process when the file being connected
 // is one a test named: it crashes (SIGSEGV) or stalls for ever, the way a decoder
 // fault would. A file is named by a text its path contains; null or "" disarms.
