@@ -3,9 +3,9 @@
 //
 // When the caller is about to wait for the thread (a one-shot run), the
 // caller's own processor is the one that comes free first. Left to itself the
-// scheduler queues a new thread on another processor, and when that one is
+// scheduler wakes the thread on another processor, and when that one is
 // busy with another program the thread waits there for its turn while the
-// caller's processor sits idle. Such a thread is therefore made with the
+// caller's processor sits idle. Such a thread is therefore started with the
 // caller's processor as its only one, and hands itself back the caller's whole
 // set as its first act: it is placed once and moves freely afterwards. The
 // caller's own settings are never touched.
