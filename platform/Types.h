@@ -65,6 +65,8 @@ typedef const WCHAR* LPCWSTR;
 typedef OLECHAR* LPOLESTR;
 typedef const OLECHAR* LPCOLESTR;
 typedef OLECHAR* BSTR;
+// A wide literal in OLECHAR, as the platform spells it (there L"...").
+#define OLESTR(str) u##str
 typedef void* HANDLE;
 typedef struct HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;

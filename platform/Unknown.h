@@ -3,7 +3,10 @@
 
 #include "Types.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+// IProvideClassInfo and IClassFactory2 live here on the platform.
+#include <ocidl.h>
+#else
 
 struct ITypeInfo;
 struct DISPPARAMS;

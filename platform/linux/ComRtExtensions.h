@@ -40,6 +40,34 @@ COMRT_API void ComRtSetAnsiCodePageText(const char* text);
 // into the file. The next registry call opens the file again; open handles stay valid.
 COMRT_API void ComRtCloseRegistryStore(void);
 
+// The registry calls a test can make fail.
+enum ComRtRegistryCall {
+    COMRT_REG_OPEN_KEY,       // RegOpenKeyExA
+    COMRT_REG_CREATE_KEY,     // RegCreateKeyExA
+    COMRT_REG_SET_VALUE,      // RegSetValueExA
+    COMRT_REG_QUERY_VALUE,    // RegQueryValueExA
+    COMRT_REG_DELETE_KEY,     // RegDeleteKeyA
+    COMRT_REG_DELETE_TREE,    // RegDeleteTreeA
+    COMRT_REG_DELETE_VALUE,   // RegDeleteValueA
+    COMRT_REG_ENUM_KEY,       // RegEnumKeyExA
+    COMRT_REG_ENUM_VALUE,     // RegEnumValueA
+    COMRT_REG_QUERY_INFO_KEY, // RegQueryInfoKeyA
+    COMRT_REG_CALL_COUNT
+};
+
+// After `skip` more calls of `call` in this process, the next one answers
+// `error` (a Win32 code) and does nothing else: the registry is untouched and
+// an out handle is null. The calls after it go through again. A new plan for
+// the same call replaces the old; ERROR_SUCCESS cancels it.
+COMRT_API void ComRtFailRegistryCall(ComRtRegistryCall call, LONG skip, LONG error);
+
+// How many calls of `call` this process has made since the last reset, the
+// failed ones included: a test counts a clean run's calls, then fails each.
+COMRT_API LONG ComRtRegistryCallsMade(ComRtRegistryCall call);
+
+// Cancels every planned registry failure and sets the counts to 0.
+COMRT_API void ComRtResetRegistryHooks();
+
 // ---- Test hooks: media pipeline ----
 
 // The pipeline steps a capture session takes, in the order it takes them.
@@ -67,6 +95,10 @@ COMRT_API void ComRtSetMediaTopDownOutput(BOOL topDown);
 
 // Run completes (EC_COMPLETE) without any sample reaching the grabber.
 COMRT_API void ComRtSetMediaDeliverNoSample(BOOL noSample);
+
+// Run ends in an error (EC_ERRORABORT with `hr`, a failure code) before any
+// sample reaches the grabber, as a decoder that fails mid-stream ends it. S_OK clears it.
+COMRT_API void ComRtSetMediaAbortRun(HRESULT hr);
 
 // What the Connect step does to the whole process when the file being connected
 // is one a test named: it crashes (SIGSEGV) or stalls for ever, the way a decoder

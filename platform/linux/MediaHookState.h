@@ -8,3 +8,4 @@
 COMRT_API HRESULT ComRtMediaStepFailure(ComRtMediaStep step);
 COMRT_API BOOL ComRtMediaTopDownOutput();
 COMRT_API BOOL ComRtMediaDeliverNoSample();
+COMRT_API HRESULT ComRtMediaAbortRun();

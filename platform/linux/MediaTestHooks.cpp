@@ -19,6 +19,7 @@ namespace {
 std::atomic<HRESULT> g_stepFailures[COMRT_MEDIA_STEP_COUNT];
 std::atomic<bool> g_topDown{false};
 std::atomic<bool> g_noSample{false};
+std::atomic<HRESULT> g_abortRun{S_OK};
 
 // The files that crash or stall the process; checked only while one is named.
 std::atomic<bool> g_faultArmed{false};
@@ -107,6 +108,11 @@ COMRT_API BOOL ComRtMediaDeliverNoSample()
     return g_noSample.load(std::memory_order_relaxed);
 }
 
+COMRT_API HRESULT ComRtMediaAbortRun()
+{
+    return g_abortRun.load(std::memory_order_relaxed);
+}
+
 COMRT_API void ComRtFailMediaStep(ComRtMediaStep step, HRESULT hr)
 {
     if (step < 0 || step >= COMRT_MEDIA_STEP_COUNT)
@@ -125,6 +131,11 @@ COMRT_API void ComRtSetMediaDeliverNoSample(BOOL noSample)
     g_noSample.store(noSample != FALSE, std::memory_order_relaxed);
 }
 
+COMRT_API void ComRtSetMediaAbortRun(HRESULT hr)
+{
+    g_abortRun.store(FAILED(hr) ? hr : S_OK, std::memory_order_relaxed);
+}
+
 COMRT_API void ComRtSetMediaFault(ComRtMediaFault fault, const char* pathContains)
 {
     if (fault < 0 || fault >= COMRT_MEDIA_FAULT_COUNT)
@@ -139,6 +150,7 @@ COMRT_API void ComRtResetMediaHooks()
         f.store(S_OK, std::memory_order_relaxed);
     g_topDown.store(false, std::memory_order_relaxed);
     g_noSample.store(false, std::memory_order_relaxed);
+    g_abortRun.store(S_OK, std::memory_order_relaxed);
     std::call_once(g_faultsFromEnvironment, readFaultsFromEnvironment);
     for (int fault = 0; fault < COMRT_MEDIA_FAULT_COUNT; ++fault)
         setFault(static_cast<ComRtMediaFault>(fault), nullptr);

@@ -53,13 +53,22 @@ TEST_F(CaptureSession, BuildsASessionAndTearsItDown)
     EXPECT_EQ(session.m_nHeight, 4);
     EXPECT_EQ(session.destroyCapture(), S_OK);
 
-    // A started session is stopped before it is released.
+    // A started session's graph is stopped, not released running: a reference
+    // of the test's own keeps the graph to be asked afterwards.
     ASSERT_EQ(session.create(rawAvi(6, 4), 0), 1);
     EXPECT_EQ(session.startCapture(), S_OK);
     EXPECT_TRUE(session.m_bStarted);
+    session.m_pMediaControl->AddRef();
+    testkit::Ref<IMediaControl> control(session.m_pMediaControl);
+    OAFilterState state = -1;
+    EXPECT_EQ(control->GetState(0, &state), S_OK);
+    EXPECT_EQ(state, State_Running);
     EXPECT_EQ(session.destroyCapture(), S_FALSE);
     EXPECT_FALSE(session.m_bStarted);
     EXPECT_TRUE(session.holdsNothing());
+    state = -1;
+    EXPECT_EQ(control->GetState(0, &state), S_OK);
+    EXPECT_EQ(state, State_Stopped) << "the graph was left running";
 }
 
 TEST_F(CaptureSession, AnyNonzeroFlagAsksForTheFlip)

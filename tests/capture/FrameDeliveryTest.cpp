@@ -151,6 +151,35 @@ TEST_F(FrameDelivery, RunWithoutASampleHandsOutNoAddress)
     }
 }
 
+TEST_F(FrameDelivery, RunThatAbortsHandsOutNoAddress)
+{
+    {
+        Session earlier;
+        ASSERT_EQ(earlier.create(rawAvi(5, 3), 0), 1);
+        earlier.startCapture();
+        ASSERT_NE(g_pFrameBuffer, nullptr);
+    }
+    // The run ends in an error before its first sample, as a decoder that
+    // fails mid-stream ends it: startCapture still returns, with nothing to hand out.
+    ComRtSetMediaAbortRun(E_OUTOFMEMORY);
+    for (VARIANT_BOOL flip : {VARIANT_BOOL(0), VARIANT_BOOL(1)}) {
+        SCOPED_TRACE(flip);
+        Session session;
+        ASSERT_EQ(session.create(rawAvi(5, 3), flip), 1);
+        session.m_pMediaEvent->AddRef();
+        testkit::Ref<IMediaEvent> events(session.m_pMediaEvent);
+        EXPECT_EQ(session.startCapture(), S_OK);
+        EXPECT_TRUE(session.m_bStarted);
+        LONG code = 0;
+        EXPECT_EQ(events->WaitForCompletion(0, &code), S_OK);
+        EXPECT_EQ(code, EC_ERRORABORT) << "the run did not abort";
+        MORImageStruct image = grab(session);
+        EXPECT_EQ(image.data, nullptr);
+        EXPECT_EQ(image.width, 5);
+        EXPECT_EQ(session.destroyCapture(), S_FALSE);
+    }
+}
+
 TEST_F(FrameDelivery, TopDownFrameIsHandedOutButNeverFlippedWithoutAHeader)
 {
     ComRtSetMediaTopDownOutput(TRUE);

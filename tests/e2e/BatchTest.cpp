@@ -161,7 +161,7 @@ protected:
 
 TEST_F(E2eBatch, FolderOfGoodAndDamagedVideosEveryGoodOneGetsFfmpegsFirstFrame)
 {
-    E2E_REGISTER_OR_SKIP(registration);
+    E2E_REGISTER(registration);
     const BatchMedia& media = batchMedia();
     const std::string out = scratch("frames");
     const ProcessResult result = grab({"-j", "2", media.folder, "-o", out + "/"});
@@ -192,7 +192,7 @@ TEST_F(E2eBatch, FolderOfGoodAndDamagedVideosEveryGoodOneGetsFfmpegsFirstFrame)
 
 TEST_F(E2eBatch, WorkerThatCrashesOrStallsCostsThatFileOnly)
 {
-    E2E_REGISTER_OR_SKIP(registration);
+    E2E_REGISTER(registration);
     const std::string folder = folderWithFaults();
     setenv("COMRT_MEDIA_TEST_CRASH", "crash-me", 1);
     setenv("COMRT_MEDIA_TEST_STALL", "stall-me", 1);
@@ -227,7 +227,7 @@ TEST_F(E2eBatch, WorkerThatCrashesOrStallsCostsThatFileOnly)
 
 TEST_F(E2eBatch, ListOnStandardInputInTheFormatAsked)
 {
-    E2E_REGISTER_OR_SKIP(registration);
+    E2E_REGISTER(registration);
     const BatchMedia& media = batchMedia();
     std::string lines, nulSeparated;
     for (const std::string& video : media.good) {
@@ -274,7 +274,7 @@ TEST_F(E2eBatch, ClassNotRegisteredStopsTheBatchWithOneMessage)
 // The README's way of spreading a list over machines, with this machine as the only one.
 TEST_F(E2eBatch, GnuParallelSpreadsAListOverMorvenGrabRuns)
 {
-    E2E_REGISTER_OR_SKIP(registration);
+    E2E_REGISTER(registration);
     if (system("parallel --version >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "GNU parallel is not installed (scripts/setup.sh installs it)";
     const BatchMedia& media = batchMedia();
@@ -301,7 +301,7 @@ TEST_F(E2eBatch, GnuParallelSpreadsAListOverMorvenGrabRuns)
 // Ctrl-C or a TERM ends the batch and every worker with it, a stalled one too.
 TEST_F(E2eBatch, InterruptedBatchEndsItsWorkers)
 {
-    E2E_REGISTER_OR_SKIP(registration);
+    E2E_REGISTER(registration);
     const std::string folder = folderWithFaults();
     setenv("COMRT_MEDIA_TEST_STALL", "stall-me", 1);
     const std::string grabPath = binPath("morven-grab");

@@ -24,11 +24,6 @@ std::string binPath(const std::string& name);
 // The module's full path, as registration should write it.
 std::string modulePath();
 
-struct Registration {
-    ProcessResult result;
-    std::string skipReason; // non-empty: the module cannot do this yet
-};
-
 class E2eTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -47,8 +42,8 @@ protected:
     RegTree query(const std::string& key);
     bool keyExists(const std::string& key);
 
-    // Runs regsvr [/u] on the module; skipReason is set while the module answers E_NOTIMPL.
-    Registration registerModule(bool unregister = false);
+    // Runs regsvr [/u] on the module by its full path.
+    ProcessResult registerModule(bool unregister = false);
 
 private:
     std::unique_ptr<testmedia::TempDir> dir_;
@@ -67,10 +62,7 @@ std::string compareWithPattern(const testmedia::Frame& image);
 
 } // namespace e2e
 
-// Registers the module into `name` (a Registration), or skips the test with the
-// reason while the module cannot register yet.
-#define E2E_REGISTER_OR_SKIP(name)                         \
-    const ::e2e::Registration name = registerModule();     \
-    if (!name.skipReason.empty())                          \
-        GTEST_SKIP() << name.skipReason;                   \
-    ASSERT_EQ(name.result.exitCode, 0) << name.result.text()
+// Registers the module into `name` (a ProcessResult); the test stops when that fails.
+#define E2E_REGISTER(name)                             \
+    const ::e2e::ProcessResult name = registerModule(); \
+    ASSERT_EQ(name.exitCode, 0) << name.text()

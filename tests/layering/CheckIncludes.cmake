@@ -35,8 +35,15 @@ set(RULES
     "tools/morven-grab/" "${PLATFORM}|^tools/common/|^tools/morven-grab/|^capture/MORVEN\\.h$"
     # tlbc writes the file format the runtime's reader reads: one description for both.
     "tools/tlbc/"        "${PLATFORM}|^tools/tlbc/|^platform/linux/typelib/TypeLibFormat\\.h$"
+    # The host-level tests are one source for both builds: the platform's declarations,
+    # the component's header and the kit's portable parts; each side adds its own.
+    "tests/host/linux/"   "${PLATFORM}|^platform/linux/ComRtExtensions\\.h$|^tests/host/|^tests/support/"
+    "tests/host/windows/" "${PLATFORM}|^tests/host/|^tests/windows/MessageBoxWatcher\\.h$"
+    "tests/host/"         "${PLATFORM}|^capture/MORVEN\\.h$|^tests/host/|^tests/support/(ComHolders|Frames|RegistryReads)\\.h$"
 )
 set(UNCHECKED tests bench)
+# Folders inside an unchecked one that are checked all the same.
+set(CHECKED_INSIDE tests/host)
 
 # The path, relative to the tree, that an include names, or "" where it is
 # not one of the tree's files (a system header, a generated one).
@@ -64,7 +71,7 @@ endfunction()
 
 set(violations 0)
 file(GLOB top LIST_DIRECTORIES true RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*")
-foreach(folder ${top})
+foreach(folder ${top} ${CHECKED_INSIDE})
     # Build trees, hidden folders and the unchecked ones are passed over.
     if(NOT IS_DIRECTORY "${SOURCE_DIR}/${folder}" OR folder MATCHES "^\\." OR folder IN_LIST UNCHECKED
        OR EXISTS "${SOURCE_DIR}/${folder}/CMakeCache.txt")

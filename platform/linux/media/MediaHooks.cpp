@@ -19,4 +19,9 @@ bool hookDeliverNoSample()
     return ComRtMediaDeliverNoSample() != FALSE;
 }
 
+HRESULT hookAbortRun()
+{
+    return ComRtMediaAbortRun();
+}
+
 } // namespace comrt::media

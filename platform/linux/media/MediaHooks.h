@@ -9,5 +9,7 @@ namespace comrt::media {
 HRESULT injectedFailure(ComRtMediaStep step);
 bool hookTopDownOutput();
 bool hookDeliverNoSample();
+// S_OK, or the failure a run is to end with before its first sample.
+HRESULT hookAbortRun();
 
 } // namespace comrt::media

@@ -176,6 +176,10 @@ HRESULT SampleGrabberFilter::receive(MediaPin&, StreamItem& item)
         endStream();
         return S_FALSE;
     }
+    if (const HRESULT abort = hookAbortRun(); FAILED(abort)) {
+        notifyEvent(EC_ERRORABORT, abort);
+        return abort;
+    }
 
     ISampleGrabberCB* callback;
     LONG which;

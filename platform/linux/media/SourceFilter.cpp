@@ -190,6 +190,7 @@ void SourceFilter::waitForRun()
             (*job)();
             lock.lock();
             m_job = nullptr;
+            lock.unlock(); // the caller, woken next, need not wait for it
             m_pauseChanged.notify_all();
             continue;
         }

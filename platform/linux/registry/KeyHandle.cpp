@@ -61,17 +61,19 @@ bool KeyHandle::createWithText(const std::string& path, const std::string& text)
     return key.create(m_key, path) && key.setText(nullptr, text);
 }
 
-std::vector<std::string> KeyHandle::subkeyNames() const
+std::optional<std::vector<std::string>> KeyHandle::subkeyNames() const
 {
     std::vector<std::string> names;
     for (DWORD i = 0;; ++i) {
         char name[256];
         DWORD length = sizeof name;
-        if (RegEnumKeyExA(m_key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
+        const LONG rc = RegEnumKeyExA(m_key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            return names;
+        if (rc != ERROR_SUCCESS)
+            return std::nullopt;
         names.emplace_back(name, length);
     }
-    return names;
 }
 
 } // namespace comrt::registry

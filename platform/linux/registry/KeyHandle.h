@@ -30,7 +30,8 @@ public:
     bool setText(const char* name, const std::string& text) const;
     // parent\path, created if need be, with `text` as its default value.
     bool createWithText(const std::string& path, const std::string& text) const;
-    std::vector<std::string> subkeyNames() const;
+    // Null when the listing fails before its end.
+    std::optional<std::vector<std::string>> subkeyNames() const;
 
 private:
     HKEY m_key = nullptr;

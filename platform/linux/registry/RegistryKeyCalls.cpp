@@ -1,5 +1,6 @@
 // The key operations: open, create, delete (one key or a tree), enumerate, describe, close.
 #include "platform/linux/registry/RegistryCalls.h"
+#include "platform/linux/registry/RegistryFailureHook.h"
 
 using namespace comrt::registry;
 
@@ -55,6 +56,8 @@ COMRT_API LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM sa
     if (!hKey)
         return ERROR_INVALID_HANDLE; // before anything is written, as the platform answers
     *phkResult = nullptr;
+    if (const LONG planned = plannedFailure(COMRT_REG_OPEN_KEY); planned != ERROR_SUCCESS)
+        return planned;
     return registryCall([&](Registry& state) -> LONG {
         OpenKey parent;
         std::vector<std::string_view> names;
@@ -80,6 +83,8 @@ COMRT_API LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR l
     if (!phkResult)
         return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
+    if (const LONG planned = plannedFailure(COMRT_REG_CREATE_KEY); planned != ERROR_SUCCESS)
+        return planned;
     return registryCall([&](Registry& state) -> LONG {
         OpenKey parent;
         std::vector<std::string_view> names;
@@ -118,6 +123,8 @@ COMRT_API LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR l
 
 COMRT_API LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
 {
+    if (const LONG planned = plannedFailure(COMRT_REG_DELETE_KEY); planned != ERROR_SUCCESS)
+        return planned;
     if (!lpSubKey)
         return ERROR_INVALID_PARAMETER;
     return registryCall([&](Registry& state) -> LONG {
@@ -142,6 +149,8 @@ COMRT_API LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
 // One transaction: another process sees the whole tree or none of it.
 COMRT_API LONG WINAPI RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey)
 {
+    if (const LONG planned = plannedFailure(COMRT_REG_DELETE_TREE); planned != ERROR_SUCCESS)
+        return planned;
     const bool keepKey = lpSubKey == nullptr || *lpSubKey == '\0';
     return registryCall([&](Registry& state) -> LONG {
         OpenKey parent;
@@ -173,6 +182,8 @@ COMRT_API LONG WINAPI RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey)
 COMRT_API LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
                                     LPSTR lpClass, LPDWORD lpcchClass, FILETIME* lpftLastWriteTime)
 {
+    if (const LONG planned = plannedFailure(COMRT_REG_ENUM_KEY); planned != ERROR_SUCCESS)
+        return planned;
     if (!lpName || !lpcchName || lpReserved || (lpClass && !lpcchClass))
         return ERROR_INVALID_PARAMETER;
     return registryCall([&](Registry& state) -> LONG {
@@ -206,6 +217,8 @@ COMRT_API LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchCl
                                        LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
                                        LPDWORD lpcbSecurityDescriptor, FILETIME* lpftLastWriteTime)
 {
+    if (const LONG planned = plannedFailure(COMRT_REG_QUERY_INFO_KEY); planned != ERROR_SUCCESS)
+        return planned;
     if (lpReserved || (lpClass && !lpcchClass))
         return ERROR_INVALID_PARAMETER;
     return registryCall([&](Registry& state) -> LONG {

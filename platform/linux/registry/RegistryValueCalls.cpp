@@ -1,5 +1,6 @@
 // The value operations: set, query, delete, enumerate.
 #include "platform/linux/registry/RegistryCalls.h"
+#include "platform/linux/registry/RegistryFailureHook.h"
 
 #include <cstring>
 
@@ -43,6 +44,8 @@ LONG readValue(Registry& state, HKEY hKey, ValueRecord& out, Find&& find)
 COMRT_API LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
                                      DWORD cbData)
 {
+    if (const LONG planned = plannedFailure(COMRT_REG_SET_VALUE); planned != ERROR_SUCCESS)
+        return planned;
     if (!lpData && cbData)
         return ERROR_NOACCESS; // the platform faults reading the data, and says so
     const std::string_view name = valueName(lpValueName);
@@ -64,6 +67,8 @@ COMRT_API LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD
 COMRT_API LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                                        LPBYTE lpData, LPDWORD lpcbData)
 {
+    if (const LONG planned = plannedFailure(COMRT_REG_QUERY_VALUE); planned != ERROR_SUCCESS)
+        return planned;
     if (lpReserved || (lpData && !lpcbData))
         return ERROR_INVALID_PARAMETER;
     const LONG rc = registryCall([&](Registry& state) -> LONG {
@@ -103,6 +108,8 @@ COMRT_API LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lp
 
 COMRT_API LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 {
+    if (const LONG planned = plannedFailure(COMRT_REG_DELETE_VALUE); planned != ERROR_SUCCESS)
+        return planned;
     return registryCall([&](Registry& state) -> LONG {
         OpenKey key;
         if (const LONG rc = lookUpKey(state, hKey, KEY_SET_VALUE, key); rc != ERROR_SUCCESS)
@@ -118,6 +125,8 @@ COMRT_API LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 COMRT_API LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
                                     LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
 {
+    if (const LONG planned = plannedFailure(COMRT_REG_ENUM_VALUE); planned != ERROR_SUCCESS)
+        return planned;
     if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData))
         return ERROR_INVALID_PARAMETER;
     return registryCall([&](Registry& state) -> LONG {

@@ -15,6 +15,7 @@
 #include "platform/linux/typelib/TypeLibText.h"
 
 #include <cstdio>
+#include <initializer_list>
 #include <new>
 #include <optional>
 #include <string>
@@ -91,7 +92,7 @@ std::optional<std::string> findVersion(const KeyHandle& libraryKey, WORD major, 
 {
     std::optional<std::string> best;
     WORD bestMinor = 0;
-    for (const std::string& name : libraryKey.subkeyNames()) {
+    for (const std::string& name : libraryKey.subkeyNames().value_or(std::vector<std::string>())) {
         WORD foundMajor = 0;
         WORD foundMinor = 0;
         if (!parseVersion(name, foundMajor, foundMinor) || foundMajor != major || foundMinor < minor)
@@ -260,6 +261,19 @@ HRESULT registerLibrary(ITypeLib* lib, const OLECHAR* fullPath, const OLECHAR* h
     });
 }
 
+// Whether every name is one of `allowed`, ignoring case.
+bool holdsOnly(const std::vector<std::string>& names, std::initializer_list<const char*> allowed)
+{
+    for (const std::string& name : names) {
+        bool found = false;
+        for (const char* other : allowed)
+            found = found || lstrcmpiA(name.c_str(), other) == 0;
+        if (!found)
+            return false;
+    }
+    return true;
+}
+
 HRESULT unregisterLibrary(REFGUID libid, WORD major, WORD minor, LCID lcid, SYSKIND syskind)
 {
     const char* system = syskindName(syskind);
@@ -294,33 +308,34 @@ HRESULT unregisterLibrary(REFGUID libid, WORD major, WORD minor, LCID lcid, SYSK
             return hr;
     }
 
-    if (RegDeleteKeyA(localeKey.get(), system) != ERROR_SUCCESS)
+    // One removal, of the widest key that holds nothing but this registration:
+    // a failure then leaves the registration whole, and a second call finds it.
+    std::optional<std::vector<std::string>> inLocale = localeKey.subkeyNames();
+    std::optional<std::vector<std::string>> inVersion = versionKey.subkeyNames();
+    std::optional<std::vector<std::string>> inLibrary = libraryKey.subkeyNames();
+    if (!inLocale || !inVersion || !inLibrary)
         return TYPE_E_REGISTRYACCESS;
-    bool localeEmpty = localeKey.subkeyNames().empty();
-    localeKey.close();
-    if (localeEmpty && RegDeleteKeyA(versionKey.get(), locale.c_str()) != ERROR_SUCCESS)
-        return TYPE_E_REGISTRYACCESS;
-
-    // The version goes once no other locale or system is registered under it.
-    for (const std::string& name : versionKey.subkeyNames())
-        if (lstrcmpiA(name.c_str(), "FLAGS") != 0 && lstrcmpiA(name.c_str(), "HELPDIR") != 0)
-            return S_OK;
-    for (const char* name : {"FLAGS", "HELPDIR"}) {
-        const LONG rc = RegDeleteTreeA(versionKey.get(), name);
-        if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
-            return TYPE_E_REGISTRYACCESS;
+    const bool localeGoes = holdsOnly(*inLocale, {system});
+    const bool versionGoes = localeGoes && holdsOnly(*inVersion, {locale.c_str(), "FLAGS", "HELPDIR"});
+    const bool libraryGoes = versionGoes && holdsOnly(*inLibrary, {version.c_str()});
+    LONG rc = ERROR_SUCCESS;
+    if (!localeGoes) {
+        rc = RegDeleteKeyA(localeKey.get(), system);
+    } else if (!versionGoes) {
+        localeKey.close();
+        rc = RegDeleteTreeA(versionKey.get(), locale.c_str());
+    } else if (!libraryGoes) {
+        localeKey.close();
+        versionKey.close();
+        rc = RegDeleteTreeA(libraryKey.get(), version.c_str());
+    } else {
+        localeKey.close();
+        versionKey.close();
+        libraryKey.close();
+        rc = RegDeleteTreeA(HKEY_CLASSES_ROOT, libraryKeyPath(libid).c_str());
     }
-    versionKey.close();
-    if (RegDeleteKeyA(libraryKey.get(), version.c_str()) != ERROR_SUCCESS)
+    if (rc != ERROR_SUCCESS)
         return TYPE_E_REGISTRYACCESS;
-    bool libraryEmpty = libraryKey.subkeyNames().empty();
-    libraryKey.close();
-    if (libraryEmpty) {
-        KeyHandle typeLibRoot;
-        if (!typeLibRoot.open(HKEY_CLASSES_ROOT, "TypeLib", KEY_ALL_ACCESS) ||
-            RegDeleteKeyA(typeLibRoot.get(), libidText.c_str()) != ERROR_SUCCESS)
-            return TYPE_E_REGISTRYACCESS;
-    }
     return S_OK;
 }
 

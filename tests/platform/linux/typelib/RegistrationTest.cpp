@@ -138,6 +138,25 @@ TEST_F(Registration, HighestMinorVersionOfTheMajorIsChosen)
     EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, kTestKey + "\\2.0"));
 }
 
+TEST_F(Registration, UnregisteringOneLocaleOrSystemKeepsTheOthers)
+{
+    ASSERT_EQ(registerFile(writeLibrary("english.tlb", "1.0", "0x409"), u"/"), S_OK);
+    ASSERT_EQ(registerFile(writeLibrary("german.tlb", "1.0", "0x407"), u"/"), S_OK);
+    ASSERT_TRUE(testkit::writeString(HKEY_CLASSES_ROOT, kTestKey + "\\1.0\\407\\win64", nullptr, "/german64.tlb"));
+
+    ASSERT_EQ(UnRegisterTypeLib(kTestLibid, 1, 0, 0x407, SYS_WIN32), S_OK);
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, kTestKey + "\\1.0\\407\\win32"));
+    EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, kTestKey + "\\1.0\\407\\win64"));
+
+    ASSERT_EQ(UnRegisterTypeLib(kTestLibid, 1, 0, 0x409, SYS_WIN32), S_OK);
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, kTestKey + "\\1.0\\409"));
+    EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, kTestKey + "\\1.0\\FLAGS"));
+    EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, kTestKey + "\\1.0\\HELPDIR"));
+
+    ASSERT_EQ(UnRegisterTypeLib(kTestLibid, 1, 0, 0x407, SYS_WIN64), S_OK);
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, kTestKey));
+}
+
 TEST_F(Registration, UnregisteringRemovesTheWholeLibraryKeyOnce)
 {
     std::u16string path = wide(SAMPLE_MODULE_PATH);

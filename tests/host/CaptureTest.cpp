@@ -1,52 +1,33 @@
-// Frames through the platform's own media pipeline: generated single-frame
-// clips against FFmpeg's own first frame, in both row orders, and a file that
-// does not exist, whose message boxes are answered by a watcher thread.
-#include "tests/windows/MessageBoxWatcher.h"
-#include "tests/windows/WindowsTestSupport.h"
-
-#include <gtest/gtest.h>
+// Frames through the platform's media pipeline: generated single-frame clips
+// against FFmpeg's own first frame, in both row orders, and a file that does
+// not exist, whose two message boxes are answered.
+#include "tests/host/HostTestSupport.h"
 
 #include <cstdio>
 
-using namespace wintest;
-
+namespace host {
 namespace {
-
-// Decoders differ from FFmpeg's in rounding and chroma upsampling; a frame in
-// the wrong row order or the wrong channel order is far beyond this.
-constexpr double kMaxMeanDifference = 6.0;
 
 Ref<ICMORVENProc> createObject()
 {
     Ref<ICMORVENProc> object;
-    const HRESULT hr = CoCreateInstance(CLSID_CCMORVENProc, nullptr, CLSCTX_INPROC_SERVER, IID_ICMORVENProc,
-                                        object.outVoid());
-    EXPECT_EQ(hr, S_OK);
+    EXPECT_EQ(CoCreateInstance(CLSID_CCMORVENProc, nullptr, CLSCTX_INPROC_SERVER, IID_ICMORVENProc,
+                               object.outVoid()),
+              S_OK);
     return object;
 }
 
-TEST(WindowsCapture, FirstFrameOfEachClipMatchesFfmpegsInBothRowOrders)
+TEST(Capture, FirstFrameOfEachClipMatchesFfmpegsInBothRowOrders)
 {
-    WINTEST_REQUIRE_REGISTRATION();
+    HOST_REQUIRE_REGISTRATION();
     std::string error;
-    const std::vector<Clip> clips = loadClips(error);
+    const std::vector<Clip> clips = testClips(error);
     ASSERT_FALSE(clips.empty()) << error;
     Apartment com;
     Ref<ICMORVENProc> object = createObject();
     ASSERT_TRUE(object);
 
-    // A new object: geometry zero, data left as the host set it, nothing to destroy.
     unsigned char sentinel = 0;
-    MORImageStruct image{-1, -1, -1, -1, &sentinel};
-    EXPECT_EQ(object->Grab(&image), S_OK);
-    EXPECT_EQ(image.width, 0);
-    EXPECT_EQ(image.height, 0);
-    EXPECT_EQ(image.depth, 0);
-    EXPECT_EQ(image.channels, 0);
-    EXPECT_EQ(image.data, &sentinel);
-    EXPECT_EQ(object->Grab(nullptr), S_OK);
-    EXPECT_EQ(object->destroyCapture(), S_OK);
-
     for (const Clip& clip : clips) {
         for (const VARIANT_BOOL flip : {VARIANT_BOOL(0), VARIANT_BOOL(VARIANT_TRUE)}) {
             SCOPED_TRACE(clip.name + (flip ? " flipped" : " as delivered"));
@@ -56,7 +37,7 @@ TEST(WindowsCapture, FirstFrameOfEachClipMatchesFfmpegsInBothRowOrders)
             ASSERT_EQ(created, 1) << "the out value is 1, not VARIANT_TRUE";
 
             // Before the pipeline ran: the geometry, but no data yet.
-            image = MORImageStruct{0, 0, 0, 0, &sentinel};
+            MORImageStruct image{0, 0, 0, 0, &sentinel};
             EXPECT_EQ(object->Grab(&image), S_OK);
             EXPECT_EQ(image.width, clip.width);
             EXPECT_EQ(image.height, clip.height) << "frames come bottom-up with a positive height";
@@ -72,14 +53,16 @@ TEST(WindowsCapture, FirstFrameOfEachClipMatchesFfmpegsInBothRowOrders)
             ASSERT_NE(image.data, nullptr);
             if (image.width == clip.width && image.height == clip.height) {
                 // Without the flip the buffer starts with the bottom row, with it the top row.
-                const Frame got = frameFromBuffer(image.data, clip.width, clip.height, !flip);
-                const Frame reversed = frameFromBuffer(image.data, clip.width, clip.height, flip);
-                const double difference = meanAbsDifference(got, clip.reference);
+                const testmedia::Frame got = testmedia::frameFromBuffer(image.data, clip.width, clip.height, !flip);
+                const testmedia::Frame reversed =
+                    testmedia::frameFromBuffer(image.data, clip.width, clip.height, flip);
+                const double difference = testmedia::meanAbsDifference(got, clip.reference);
                 std::printf("[          ] %s%s: mean difference %.2f from FFmpeg's first frame\n", clip.name.c_str(),
                             flip ? " (flipped)" : "", difference);
                 EXPECT_GE(difference, 0);
-                EXPECT_LE(difference, kMaxMeanDifference);
-                EXPECT_GT(meanAbsDifference(reversed, clip.reference), difference + 10) << "rows in the wrong order";
+                EXPECT_LE(difference, frameTolerance());
+                EXPECT_GT(testmedia::meanAbsDifference(reversed, clip.reference), difference + 10)
+                    << "rows in the wrong order";
             }
 
             EXPECT_EQ(object->destroyCapture(), S_FALSE);
@@ -94,26 +77,26 @@ TEST(WindowsCapture, FirstFrameOfEachClipMatchesFfmpegsInBothRowOrders)
     }
 }
 
-TEST(WindowsCapture, MissingFileShowsTheTwoMessageBoxesAndFailsWithoutHanging)
+TEST(Capture, MissingFileShowsTheTwoMessageBoxesAndFailsWithoutHanging)
 {
-    WINTEST_REQUIRE_REGISTRATION();
+    HOST_REQUIRE_REGISTRATION();
     std::string error;
-    const std::vector<Clip> clips = loadClips(error);
+    const std::vector<Clip> clips = testClips(error);
     ASSERT_FALSE(clips.empty()) << error;
     Apartment com;
     Ref<ICMORVENProc> object = createObject();
     ASSERT_TRUE(object);
 
-    const std::string missing = mediaDirectory() + "no-such-video.avi";
+    const std::string missing = scratchFolder() + "no-such-video.avi";
     Bstr path(widen(missing));
     VARIANT_BOOL created = 7;
     HRESULT hr;
     std::vector<ShownBox> boxes;
     {
-        MessageBoxWatcher watcher({"0", "1"}, 30000);
+        MessageBoxAnswerer answerer({"0", "1"});
         const DWORD start = GetTickCount();
         hr = object->createCapture(path.get(), VARIANT_TRUE, &created);
-        boxes = watcher.stop();
+        boxes = answerer.stop();
         EXPECT_LT(GetTickCount() - start, 30000u) << "the boxes were not answered in time";
     }
     EXPECT_EQ(hr, S_FALSE);
@@ -138,3 +121,4 @@ TEST(WindowsCapture, MissingFileShowsTheTwoMessageBoxesAndFailsWithoutHanging)
 }
 
 } // namespace
+} // namespace host

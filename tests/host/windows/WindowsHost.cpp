@@ -1,12 +1,20 @@
-#include "tests/windows/WindowsTestSupport.h"
+// The Windows side of the host tests: MORVEN.ocx beside the program (or
+// $MORVEN_OCX) registered by the platform's regsvr32, the clips and FFmpeg's
+// frames made natively beforehand into $MORVEN_TEST_MEDIA, message boxes
+// found on screen and closed by a watcher thread.
+#include "platform/TypeLib.h"
+#include "tests/host/HostEnvironment.h"
+#include "tests/windows/MessageBoxWatcher.h"
+
+#include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <optional>
 #include <sstream>
 
-namespace wintest {
+namespace host {
 
 namespace {
 
@@ -55,17 +63,6 @@ bool readFile(const std::string& path, std::vector<uint8_t>& bytes)
     return true;
 }
 
-bool g_registered = false;
-std::string g_registrationProblem = "the test environment did not run";
-
-} // namespace
-
-std::string modulePath()
-{
-    const std::string given = environment("MORVEN_OCX");
-    return fullPath(given.empty() ? exeDirectory() + "MORVEN.ocx" : windowsPath(given));
-}
-
 std::string mediaDirectory()
 {
     std::string dir = windowsPath(environment("MORVEN_TEST_MEDIA"));
@@ -74,36 +71,8 @@ std::string mediaDirectory()
     return dir;
 }
 
-std::wstring widen(const std::string& ansi)
-{
-    if (ansi.empty())
-        return {};
-    const int length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), length);
-    return wide;
-}
-
-std::wstring fromCodePage(const char* bytes, UINT codePage)
-{
-    const int length = MultiByteToWideChar(codePage, 0, bytes, -1, nullptr, 0);
-    if (length <= 1)
-        return {};
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(codePage, 0, bytes, -1, wide.data(), length);
-    wide.resize(static_cast<size_t>(length - 1));
-    return wide;
-}
-
-std::string guidText(const GUID& guid)
-{
-    char text[40];
-    std::snprintf(text, sizeof text, "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                  static_cast<unsigned long>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1],
-                  guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
-    return text;
-}
-
+// Runs a command line, waits at most `timeoutMs`; the exit code, or nullopt
+// (with the reason in `error`) when it could not start or did not end in time.
 std::optional<DWORD> runProcess(const std::string& commandLine, DWORD timeoutMs, std::string& error)
 {
     STARTUPINFOA startup{};
@@ -129,49 +98,43 @@ std::optional<DWORD> runProcess(const std::string& commandLine, DWORD timeoutMs,
     return result;
 }
 
-std::optional<DWORD> regsvr32(bool unregister, std::string& error)
+} // namespace
+
+std::string modulePath()
 {
-    return runProcess(std::string("regsvr32.exe /s ") + (unregister ? "/u " : "") + "\"" + modulePath() + "\"",
-                      60000, error);
+    const std::string given = environment("MORVEN_OCX");
+    return fullPath(given.empty() ? exeDirectory() + "MORVEN.ocx" : windowsPath(given));
 }
 
-bool moduleRegistered()
+std::string runRegistrationProgram(bool unregister)
 {
-    return g_registered;
+    const std::string command =
+        std::string("regsvr32.exe /s ") + (unregister ? "/u " : "") + "\"" + modulePath() + "\"";
+    std::string error;
+    const std::optional<DWORD> code = runProcess(command, 60000, error);
+    if (!code)
+        return error;
+    return *code == 0 ? "" : command + " exited with " + std::to_string(*code);
 }
 
-const std::string& registrationProblem()
+std::string scratchFolder()
 {
-    return g_registrationProblem;
+    char tempDir[MAX_PATH];
+    const DWORD length = GetTempPathA(MAX_PATH, tempDir);
+    return length > 0 && length < MAX_PATH ? std::string(tempDir, length) : exeDirectory();
 }
 
-void setRegistrationState(bool registered, const std::string& problem)
+bool copyFile(const std::string& from, const std::string& to)
 {
-    g_registered = registered;
-    g_registrationProblem = problem;
+    return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
 }
 
-std::optional<std::wstring> readText(HKEY root, const std::string& path, const char* valueName)
+void removeFile(const std::string& path)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return std::nullopt;
-    const std::wstring name = valueName ? widen(valueName) : std::wstring();
-    const wchar_t* wideName = valueName ? name.c_str() : nullptr;
-    DWORD type = 0;
-    DWORD size = 0;
-    std::optional<std::wstring> text;
-    if (RegQueryValueExW(key, wideName, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_SZ) {
-        std::vector<wchar_t> data(size / sizeof(wchar_t) + 1, L'\0');
-        if (RegQueryValueExW(key, wideName, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) ==
-            ERROR_SUCCESS)
-            text = std::wstring(data.data());
-    }
-    RegCloseKey(key);
-    return text;
+    DeleteFileA(path.c_str());
 }
 
-std::vector<Clip> loadClips(std::string& error)
+std::vector<Clip> testClips(std::string& error)
 {
     const std::string dir = mediaDirectory();
     if (dir.empty()) {
@@ -203,4 +166,70 @@ std::vector<Clip> loadClips(std::string& error)
     return clips;
 }
 
-} // namespace wintest
+struct MessageBoxAnswerer::State {
+    explicit State(std::vector<std::string> captions) : watcher(std::move(captions), 30000) {}
+    wintest::MessageBoxWatcher watcher;
+};
+
+MessageBoxAnswerer::MessageBoxAnswerer(std::vector<std::string> captions)
+    : m_state(std::make_unique<State>(std::move(captions)))
+{
+}
+
+MessageBoxAnswerer::~MessageBoxAnswerer() = default;
+
+std::vector<ShownBox> MessageBoxAnswerer::stop()
+{
+    std::vector<ShownBox> boxes;
+    for (const wintest::ShownBox& box : m_state->watcher.stop())
+        boxes.push_back({box.caption, box.text});
+    return boxes;
+}
+
+Text storedHelpText(const char* bytes)
+{
+    const int length = MultiByteToWideChar(CP_ACP, 0, bytes, -1, nullptr, 0);
+    if (length <= 1)
+        return {};
+    Text text(static_cast<size_t>(length), OLECHAR(0));
+    MultiByteToWideChar(CP_ACP, 0, bytes, -1, text.data(), length);
+    text.resize(static_cast<size_t>(length - 1));
+    return text;
+}
+
+bool helpStringsReadAs936()
+{
+    return GetACP() == 936;
+}
+
+int libraryPointerSize()
+{
+    return static_cast<int>(sizeof(void*));
+}
+
+double frameTolerance()
+{
+    // Rounding and chroma upsampling differ; a frame in the wrong row or
+    // channel order is far beyond this.
+    return 6.0;
+}
+
+unsigned short libraryFlags()
+{
+    return LIBFLAG_FHASDISKIMAGE;
+}
+
+std::string setUpHost()
+{
+    const std::string module = modulePath();
+    if (GetFileAttributesA(module.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return module + " does not exist";
+    return runRegistrationProgram(false);
+}
+
+void tearDownHost()
+{
+    runRegistrationProgram(true);
+}
+
+} // namespace host
