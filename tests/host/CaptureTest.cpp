@@ -8,25 +8,27 @@
 namespace host {
 namespace {
 
-Ref<ICMORVENProc> createObject()
-{
-    Ref<ICMORVENProc> object;
-    EXPECT_EQ(CoCreateInstance(CLSID_CCMORVENProc, nullptr, CLSCTX_INPROC_SERVER, IID_ICMORVENProc,
-                               object.outVoid()),
-              S_OK);
-    return object;
-}
+// The registered class, created in an apartment of the test's own, and the clips.
+class Capture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        HOST_REQUIRE_REGISTRATION();
+        std::string error;
+        clips = testClips(error);
+        ASSERT_FALSE(clips.empty()) << error;
+        ASSERT_EQ(CoCreateInstance(CLSID_CCMORVENProc, nullptr, CLSCTX_INPROC_SERVER, IID_ICMORVENProc,
+                                   object.outVoid()),
+                  S_OK);
+    }
 
-TEST(Capture, FirstFrameOfEachClipMatchesFfmpegsInBothRowOrders)
-{
-    HOST_REQUIRE_REGISTRATION();
-    std::string error;
-    const std::vector<Clip> clips = testClips(error);
-    ASSERT_FALSE(clips.empty()) << error;
     Apartment com;
-    Ref<ICMORVENProc> object = createObject();
-    ASSERT_TRUE(object);
+    std::vector<Clip> clips;
+    Ref<ICMORVENProc> object;
+};
 
+TEST_F(Capture, FirstFrameOfEachClipMatchesFfmpegsInBothRowOrders)
+{
     unsigned char sentinel = 0;
     for (const Clip& clip : clips) {
         for (const VARIANT_BOOL flip : {VARIANT_BOOL(0), VARIANT_BOOL(VARIANT_TRUE)}) {
@@ -77,16 +79,8 @@ TEST(Capture, FirstFrameOfEachClipMatchesFfmpegsInBothRowOrders)
     }
 }
 
-TEST(Capture, MissingFileShowsTheTwoMessageBoxesAndFailsWithoutHanging)
+TEST_F(Capture, MissingFileShowsTheTwoMessageBoxesAndFailsWithoutHanging)
 {
-    HOST_REQUIRE_REGISTRATION();
-    std::string error;
-    const std::vector<Clip> clips = testClips(error);
-    ASSERT_FALSE(clips.empty()) << error;
-    Apartment com;
-    Ref<ICMORVENProc> object = createObject();
-    ASSERT_TRUE(object);
-
     const std::string missing = scratchFolder() + "no-such-video.avi";
     Bstr path(widen(missing));
     VARIANT_BOOL created = 7;

@@ -78,6 +78,17 @@ private:
 };
 
 // Whether the whole program's registration succeeded, and why not.
+// An outer object for aggregation that answers no interface and is never freed.
+struct StubOuter : IUnknown {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override
+    {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+};
+
 bool moduleRegistered();
 const std::string& registrationProblem();
 

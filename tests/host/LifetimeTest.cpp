@@ -45,15 +45,7 @@ TEST_F(Lifetime, ModuleStaysWhileObjectsClassObjectsOrServerLocksAreHeld)
     ASSERT_EQ(CoGetClassObject(CLSID_CCMORVENProc, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
                                m_factory.outVoid()),
               S_OK);
-    struct Outer : IUnknown {
-        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override
-        {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
-        ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-        ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    } outer;
+    StubOuter outer;
     Ref<ICMORVENProc> refused;
     EXPECT_EQ(m_factory->CreateInstance(&outer, IID_ICMORVENProc, refused.outVoid()), CLASS_E_NOAGGREGATION);
     Ref<IUnknown> inner;

@@ -193,15 +193,7 @@ TEST(Registration, ClassInfoFailsUntilTheLibraryIsRegisteredAndIsRetriedAfterwar
         Ref<ITypeInfo> fromAnother;
         ASSERT_EQ(another->GetClassInfo(fromAnother.out()), S_OK);
         EXPECT_EQ(fromAnother.get(), first.get());
-        struct Outer : IUnknown {
-            HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override
-            {
-                *out = nullptr;
-                return E_NOINTERFACE;
-            }
-            ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-            ULONG STDMETHODCALLTYPE Release() override { return 1; }
-        } outer;
+        StubOuter outer;
         Ref<IUnknown> inner;
         ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, inner.outVoid()), S_OK);
         IProvideClassInfo* contained = nullptr;
