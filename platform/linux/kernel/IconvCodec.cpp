@@ -5,10 +5,11 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <string>
 #include <map>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -102,29 +103,36 @@ void appendBytes(std::vector<char>& output, size_t& used, const char* bytes, siz
         output[used++] = bytes[i];
 }
 
+// UTF-7 keeps U+0000 as a plain 0 byte, where iconv would encode it in
+// base64: the text between the zeros is converted piece by piece and the
+// zeros are copied.
+template <typename In, typename Out, typename ConvertPiece>
+bool convertBetweenZeros(const In* text, size_t length, Out& out, ConvertPiece convertPiece)
+{
+    out.clear();
+    for (size_t start = 0;;) {
+        const size_t end = static_cast<size_t>(std::find(text + start, text + length, In(0)) - text);
+        Out piece;
+        if (end > start && !convertPiece(text + start, end - start, piece))
+            return false;
+        out += piece;
+        if (end == length)
+            return true;
+        out.push_back(0);
+        start = end + 1;
+    }
+}
+
 } // namespace
 
 bool decodeToUtf16(UINT codePage, const char* bytes, size_t length, bool strict, std::u16string& out)
 {
     if (codePage == CP_UTF8)
         return decodeUtf8(bytes, length, strict, out);
-    // A 0 byte in UTF-7 is U+0000 itself; iconv is given the text between them.
-    if (codePage == CP_UTF7 && std::memchr(bytes, 0, length)) {
-        out.clear();
-        for (size_t start = 0; start <= length;) {
-            const void* nul = std::memchr(bytes + start, 0, length - start);
-            const size_t end = nul ? static_cast<size_t>(static_cast<const char*>(nul) - bytes) : length;
-            std::u16string piece;
-            if (end > start && !decodeToUtf16(codePage, bytes + start, end - start, strict, piece))
-                return false;
-            out += piece;
-            if (!nul)
-                break;
-            out.push_back(u'\0');
-            start = end + 1;
-        }
-        return true;
-    }
+    if (codePage == CP_UTF7 && std::memchr(bytes, 0, length))
+        return convertBetweenZeros(bytes, length, out, [&](const char* piece, size_t count, std::u16string& text) {
+            return decodeToUtf16(codePage, piece, count, strict, text);
+        });
     iconv_t cd = t_converters.get(codePage, true);
     if (cd == kNoConverter)
         return false;
@@ -153,25 +161,14 @@ bool encodeFromUtf16(UINT codePage, const char16_t* text, size_t length, bool st
     usedDefault = false;
     if (codePage == CP_UTF8)
         return encodeUtf8(text, length, strict, out);
-    // UTF-7 writes U+0000 as a 0 byte, where iconv would encode it in base64.
-    if (codePage == CP_UTF7 && std::char_traits<char16_t>::find(text, length, u'\0')) {
-        out.clear();
-        for (size_t start = 0; start <= length;) {
-            const char16_t* nul = std::char_traits<char16_t>::find(text + start, length - start, u'\0');
-            const size_t end = nul ? static_cast<size_t>(nul - text) : length;
-            std::string piece;
+    if (codePage == CP_UTF7 && std::char_traits<char16_t>::find(text, length, u'\0'))
+        return convertBetweenZeros(text, length, out, [&](const char16_t* piece, size_t count, std::string& bytes) {
             bool pieceUsedDefault = false;
-            if (end > start &&
-                !encodeFromUtf16(codePage, text + start, end - start, strict, defaultChar, pieceUsedDefault, piece))
-                return false;
-            out += piece;
-            if (!nul)
-                break;
-            out.push_back('\0');
-            start = end + 1;
-        }
-        return true;
-    }
+            const bool converted =
+                encodeFromUtf16(codePage, piece, count, strict, defaultChar, pieceUsedDefault, bytes);
+            usedDefault = usedDefault || pieceUsedDefault;
+            return converted;
+        });
     iconv_t cd = t_converters.get(codePage, false);
     if (cd == kNoConverter)
         return false;
