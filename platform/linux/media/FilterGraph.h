@@ -10,9 +10,9 @@
 //     SourceFilter.cpp offers it on its pin.
 //  2. Connect (FilterGraph.cpp): JpegDecoderFilter.cpp for Motion JPEG, else
 //     DecoderFilter.cpp, then ColourConverter.cpp. The decoder decodes the
-//     first picture already here (a read-ahead on the source's streaming
-//     thread, SourceFilter::onStreamingThread), because the picture's own
-//     size is the connected size; OutputStart.cpp passes over pictures that
+//     first picture already here (a read-ahead on the caller's thread,
+//     SourceFilter::readAhead), because the picture's own size is the
+//     connected size; OutputStart.cpp passes over pictures that
 //     FFmpeg's command line drops before its output starts.
 //  3. Run (FilterGraphControl.cpp): the source's streaming thread hands the
 //     picture on (startOfStream); ColourConverter.cpp has PictureConverter.cpp
@@ -22,10 +22,10 @@
 //     WaitForCompletion.
 // Devices that are there for speed only, the picture being the same without
 // them: FrameBuffers.cpp and LargeBuffers.cpp (memory taken and kept in large
-// pages), StreamingThread.cpp (where the streaming thread starts),
-// KeyPackets.cpp (a key picture drained at once), JpegDecoderFilter.cpp
-// (within a few levels a byte), and reading ahead on the streaming thread
-// rather than the caller's.
+// pages), HeapThresholds.cpp (decoder memory kept between pipelines),
+// StreamingThread.cpp (where the streaming thread starts), KeyPackets.cpp (a
+// key picture drained at once) and JpegDecoderFilter.cpp (within a few levels
+// a byte).
 #pragma once
 
 #include "platform/linux/media/GraphEvents.h"
