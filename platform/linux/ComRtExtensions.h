@@ -112,5 +112,10 @@ enum ComRtMediaFault {
 };
 COMRT_API void ComRtSetMediaFault(ComRtMediaFault fault, const char* pathContains);
 
-// Clears every media switch above.
+// How many first pictures were converted while they were decoded (the
+// conversion overlapping the decode), since the last reset: a test learns
+// which way its picture went.
+COMRT_API LONG ComRtMediaPicturesConvertedWhileDecoded();
+
+// Clears every media switch above, and the count.
 COMRT_API void ComRtResetMediaHooks();

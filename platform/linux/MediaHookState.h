@@ -9,3 +9,5 @@ COMRT_API HRESULT ComRtMediaStepFailure(ComRtMediaStep step);
 COMRT_API BOOL ComRtMediaTopDownOutput();
 COMRT_API BOOL ComRtMediaDeliverNoSample();
 COMRT_API HRESULT ComRtMediaAbortRun();
+// Counts a first picture converted while it was decoded.
+COMRT_API void ComRtMediaCountPictureConvertedWhileDecoded();

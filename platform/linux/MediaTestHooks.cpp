@@ -20,6 +20,7 @@ std::atomic<HRESULT> g_stepFailures[COMRT_MEDIA_STEP_COUNT];
 std::atomic<bool> g_topDown{false};
 std::atomic<bool> g_noSample{false};
 std::atomic<HRESULT> g_abortRun{S_OK};
+std::atomic<LONG> g_convertedWhileDecoded{0};
 
 // The files that crash or stall the process; checked only while one is named.
 std::atomic<bool> g_faultArmed{false};
@@ -113,6 +114,16 @@ COMRT_API HRESULT ComRtMediaAbortRun()
     return g_abortRun.load(std::memory_order_relaxed);
 }
 
+COMRT_API void ComRtMediaCountPictureConvertedWhileDecoded()
+{
+    g_convertedWhileDecoded.fetch_add(1, std::memory_order_relaxed);
+}
+
+COMRT_API LONG ComRtMediaPicturesConvertedWhileDecoded()
+{
+    return g_convertedWhileDecoded.load(std::memory_order_relaxed);
+}
+
 COMRT_API void ComRtFailMediaStep(ComRtMediaStep step, HRESULT hr)
 {
     if (step < 0 || step >= COMRT_MEDIA_STEP_COUNT)
@@ -151,6 +162,7 @@ COMRT_API void ComRtResetMediaHooks()
     g_topDown.store(false, std::memory_order_relaxed);
     g_noSample.store(false, std::memory_order_relaxed);
     g_abortRun.store(S_OK, std::memory_order_relaxed);
+    g_convertedWhileDecoded.store(0, std::memory_order_relaxed);
     std::call_once(g_faultsFromEnvironment, readFaultsFromEnvironment);
     for (int fault = 0; fault < COMRT_MEDIA_FAULT_COUNT; ++fault)
         setFault(static_cast<ComRtMediaFault>(fault), nullptr);

@@ -1,5 +1,6 @@
 #include "platform/linux/media/ColourConverter.h"
 
+#include "platform/linux/media/BandConverter.h"
 #include "platform/linux/media/MediaHooks.h"
 
 extern "C" {
@@ -103,12 +104,28 @@ HRESULT ColourConverter::convert(const AVFrame& frame, MediaSample& sample)
     HRESULT hr = m_pictures->convert(frame, base, m_width, m_height, m_pitch, !m_topDown);
     if (FAILED(hr))
         return hr;
+    clearRowPadding(sample);
+    return S_OK;
+}
+
+bool ColourConverter::takeConverted(ConvertedPicture& picture, MediaSample& sample)
+{
+    if (!picture.buffer || m_topDown || picture.width != m_width || picture.height != m_height ||
+        picture.pitch != m_pitch || picture.bytes() != size_t(m_pool->sampleSize()) + kConversionSlack)
+        return false;
+    sample.exchangeBuffer(picture.buffer);
+    clearRowPadding(sample);
+    countPictureConvertedWhileDecoded();
+    return true;
+}
+
+void ColourConverter::clearRowPadding(MediaSample& sample)
+{
     // The padding at the end of each row is defined: zero.
-    size_t used = size_t(m_width) * 3;
+    const size_t used = size_t(m_width) * 3;
     if (used != m_pitch)
         for (int y = 0; y < m_height; ++y)
-            std::memset(base + m_pitch * size_t(y) + used, 0, m_pitch - used);
-    return S_OK;
+            std::memset(sample.data() + m_pitch * size_t(y) + used, 0, m_pitch - used);
 }
 
 HRESULT ColourConverter::receive(MediaPin&, StreamItem& item)
@@ -125,7 +142,7 @@ HRESULT ColourConverter::receive(MediaPin&, StreamItem& item)
     MediaSample* sample = m_pool->getSample();
     if (!sample)
         return fail(E_OUTOFMEMORY);
-    HRESULT hr = convert(*item.frame, *sample);
+    HRESULT hr = item.converted && takeConverted(*item.converted, *sample) ? S_OK : convert(*item.frame, *sample);
     if (FAILED(hr)) {
         sample->Release();
         return fail(hr);

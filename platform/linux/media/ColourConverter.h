@@ -30,6 +30,10 @@ private:
     ColourConverter();
     ~ColourConverter() override;
     HRESULT convert(const AVFrame& frame, MediaSample& sample);
+    // Makes a picture converted ahead the sample's contents, when it has the
+    // sample's layout; false when it has not.
+    bool takeConverted(ConvertedPicture& picture, MediaSample& sample);
+    void clearRowPadding(MediaSample& sample);
     HRESULT fail(HRESULT hr);
 
     MediaPin& m_in;

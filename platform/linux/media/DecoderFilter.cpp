@@ -131,6 +131,7 @@ void DecoderFilter::closeDecoder()
 void DecoderFilter::dropFirstPicture()
 {
     av_frame_free(&m_first);
+    m_firstConverted.release();
 }
 
 HRESULT DecoderFilter::readFirstPicture()
@@ -165,6 +166,10 @@ HRESULT DecoderFilter::readAhead(SourceFilter& source)
     AVPacket* packet = av_packet_alloc();
     if (!packet)
         return E_OUTOFMEMORY;
+    // The picture is converted on a second thread as it is decoded.
+    m_bands.reset(new (std::nothrow) BandConverter());
+    if (m_bands)
+        m_bands->listen(m_codec);
     // As far as it takes: no budget may stop short of a picture FFmpeg finds.
     while (hr == S_OK && !m_first) {
         hr = source.readAhead(packet);
@@ -177,6 +182,10 @@ HRESULT DecoderFilter::readAhead(SourceFilter& source)
         }
     }
     av_packet_free(&packet);
+    if (m_codec)
+        m_codec->draw_horiz_band = nullptr; // the run's pictures are converted as they come
+    if (m_bands && !(m_first && m_bands->finish(*m_first, m_firstConverted)))
+        m_bands->abandon();
     if (m_first) {
         m_firstWidth = m_first->width;
         m_firstHeight = m_first->height;
@@ -223,6 +232,8 @@ HRESULT DecoderFilter::passOn(AVFrame* frame)
     ++m_framesOut;
     StreamItem item;
     item.frame = frame;
+    if (frame == m_first && m_firstConverted.buffer)
+        item.converted = &m_firstConverted;
     int64_t pts = frame->best_effort_timestamp;
     if (pts != AV_NOPTS_VALUE && m_codec && m_codec->pkt_timebase.num > 0) {
         item.hasTime = true;

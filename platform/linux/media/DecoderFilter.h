@@ -9,6 +9,7 @@
 // on that very picture; any other run decodes again from the top.
 #pragma once
 
+#include "platform/linux/media/BandConverter.h"
 #include "platform/linux/media/FrameBuffers.h"
 #include "platform/linux/media/MediaFilter.h"
 #include "platform/linux/media/OutputStart.h"
@@ -80,6 +81,8 @@ private:
     int m_firstWidth = 0;
     int m_firstHeight = 0;
     AVFrame* m_first = nullptr;
+    ConvertedPicture m_firstConverted; // the same, converted as it was decoded, if it was
+    std::unique_ptr<BandConverter> m_bands; // of the last read-ahead
     bool m_keepingFirst = false; // reading ahead: the next picture is kept, not passed on
 };
 

@@ -48,11 +48,16 @@ extern const GUID IID_MediaEventSink;
 // in whatever layout the decoder produced.
 extern const GUID MEDIASUBTYPE_DecodedFrame;
 
+struct ConvertedPicture;
+
 // One item pushed from an output pin to the input pin it is connected to,
-// on the streaming thread. Exactly one member is set.
+// on the streaming thread. Exactly one of the first three members is set.
 struct StreamItem {
     const AVPacket* packet = nullptr; // compressed data, from the source
     AVFrame* frame = nullptr;         // a decoded picture, from the decoder
+    // With a frame: the same picture converted already, when the decoder
+    // had it converted as it decoded it (BandConverter); else null.
+    ConvertedPicture* converted = nullptr;
     IMediaSample* sample = nullptr;   // a finished sample, from the converter on
     // Presentation time of a frame, in 100 ns units, when known.
     bool hasTime = false;

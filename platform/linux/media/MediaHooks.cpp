@@ -24,4 +24,9 @@ HRESULT hookAbortRun()
     return ComRtMediaAbortRun();
 }
 
+void countPictureConvertedWhileDecoded()
+{
+    ComRtMediaCountPictureConvertedWhileDecoded();
+}
+
 } // namespace comrt::media

@@ -11,5 +11,6 @@ bool hookTopDownOutput();
 bool hookDeliverNoSample();
 // S_OK, or the failure a run is to end with before its first sample.
 HRESULT hookAbortRun();
+void countPictureConvertedWhileDecoded();
 
 } // namespace comrt::media

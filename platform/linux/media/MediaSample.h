@@ -7,8 +7,10 @@
 
 #include "platform/linux/media/MediaCommon.h"
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace comrt::media {
@@ -39,6 +41,9 @@ public:
     HRESULT STDMETHODCALLTYPE SetMediaTime(LONGLONG* pTimeStart, LONGLONG* pTimeEnd) override;
 
     BYTE* data() const { return m_buffer; }
+    // Takes `buffer` as its own and gives its own back in it: both are
+    // LargeBuffers of this sample's size plus kConversionSlack.
+    void exchangeBuffer(uint8_t*& buffer) { std::swap(m_buffer, buffer); }
 
 private:
     friend class SamplePool;

@@ -135,6 +135,12 @@ SwsContext* PictureConverter::Scaler::prepare(const AVFrame& frame, int srcW, in
     return sws;
 }
 
+bool PictureConverter::convertsInBands(const AVFrame& frame)
+{
+    bool jpeg = false;
+    return convertsDirectly(withoutJpegAlias(static_cast<AVPixelFormat>(frame.format), jpeg), frame.height);
+}
+
 HRESULT PictureConverter::convert(const AVFrame& frame, uint8_t* buffer, int width, int height, size_t pitch,
                                   bool bottomUp)
 {

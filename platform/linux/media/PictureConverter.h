@@ -32,6 +32,11 @@ public:
     // The padding at the end of each row is left as it was.
     HRESULT convert(const AVFrame& frame, uint8_t* buffer, int width, int height, size_t pitch, bool bottomUp);
 
+    // Whether any band of rows of `frame` that starts and ends on an even
+    // row, converted at its own size as a picture of its own, gives exactly
+    // those rows of the whole picture's conversion.
+    static bool convertsInBands(const AVFrame& frame);
+
 private:
     // A scaler context and what it was set up for.
     struct Scaler {

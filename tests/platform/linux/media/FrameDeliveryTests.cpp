@@ -1,11 +1,13 @@
 // The frames the pipeline delivers: their layout byte for byte, their
 // colours against FFmpeg's own decode, and the one callback of a one-shot run.
+#include "platform/linux/ComRtExtensions.h"
 #include "tests/platform/linux/media/PipelineHarness.h"
 #include "tests/support/TestMedia.h"
 #include "tests/support/ToolRunner.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <tuple>
 
@@ -222,6 +224,73 @@ TEST_F(FrameDelivery, ADamagedPictureNeverShowsAnotherFilesPixels)
                       1.0);
         }
     }
+}
+
+// A first picture large enough is converted band by band on a second
+// thread while it is decoded; it must still be FFmpeg's picture to the last
+// byte: no seam between bands, the right edge of a width that is not a
+// multiple of 8, rows past the shown ones (1080 coded as 1088) left out.
+// A damaged picture, or a layout the bands were not made for, goes the
+// ordinary way.
+TEST_F(FrameDelivery, APictureConvertedWhileDecodedIsFfmpegsPictureToTheByte)
+{
+    auto h264 = [&](const std::string& name, const std::string& size, const char* format) {
+        std::string path = dir->file(name);
+        testmedia::runTool({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                            "testsrc2=size=" + size + ":rate=25", "-frames:v", "3", "-c:v", "libx264", "-pix_fmt",
+                            format, path});
+        return path;
+    };
+    std::string whole = h264("whole.h264", "640x480", "yuv420p");
+    std::string cut = testmedia::makeTruncatedCopy(whole, dir->path(), 0.15);
+    // Four slices, bytes in the middle of the first one overwritten: the
+    // rows of the other three come out as decoded, the first one's are
+    // patched up after the decode.
+    std::string slices = dir->file("slices.h264");
+    testmedia::runTool({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i", "testsrc2=size=640x480:rate=25",
+                        "-frames:v", "1", "-c:v", "libx264", "-x264-params", "slices=4", "-pix_fmt", "yuv420p", slices});
+    std::string damaged = dir->file("damaged-slice.h264");
+    {
+        std::vector<uint8_t> bytes = testmedia::readWholeFile(slices);
+        const uint8_t idr[] = {0, 0, 1, 0x65};
+        auto first = std::search(bytes.begin(), bytes.end(), std::begin(idr), std::end(idr));
+        ASSERT_LT(first + 400, bytes.end());
+        std::fill(first + 200, first + 300, uint8_t(0x5A));
+        testmedia::writeWholeFile(damaged, bytes);
+    }
+    struct Case {
+        const char* name;
+        std::string path;
+        bool inBands;
+        bool topDown;
+    };
+    const Case cases[] = {
+        {"h264 with b-frames", testmedia::makeH264Mp4(dir->path(), 640, 480, 12), true, false},
+        {"h264 coded taller than shown", testmedia::makeH264Mp4(dir->path(), 320, 200, 1), true, false},
+        {"h264 width not a multiple of 8", testmedia::makeH264Mp4(dir->path(), 250, 144, 1), true, false},
+        {"h264 4:2:2", h264("422.mp4", "320x240", "yuv422p"), true, false},
+        {"mpeg4", testmedia::makeMpeg4Avi(dir->path(), 640, 480, 5), true, false},
+        {"h264 elementary stream", whole, true, false},
+        {"h264 cut inside its first picture", cut, false, false},
+        {"h264 with a damaged slice", damaged, false, false},
+        {"top-down output", whole, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ComRtResetMediaHooks();
+        ComRtSetMediaTopDownOutput(c.topDown);
+        RecordingCallback cb;
+        Chain chain;
+        ASSERT_EQ(chain.build(c.path), S_OK);
+        chain.listen(cb);
+        ASSERT_EQ(chain.runToCompletion(), EC_COMPLETE);
+        ASSERT_EQ(cb.samples, 1);
+        EXPECT_EQ(ComRtMediaPicturesConvertedWhileDecoded(), c.inBands ? 1 : 0);
+        Frame want = testmedia::expectedFirstFrame(c.path);
+        Frame got = testmedia::frameFromBuffer(cb.pointers[0], want.width, want.height, !c.topDown);
+        EXPECT_EQ(testmedia::meanAbsDifference(got, want), 0.0);
+    }
+    ComRtResetMediaHooks();
 }
 
 TEST_F(FrameDelivery, OneShotCallsBackOnceOnAStreamingThreadAndKeepsTheFrame)
