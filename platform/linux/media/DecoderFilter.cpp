@@ -143,9 +143,13 @@ HRESULT DecoderFilter::readFirstPicture()
         return VFW_E_NOT_CONNECTED;
     m_readAheadDone = true;
     m_keepingFirst = true;
-    // On the caller's thread: handing the work to the streaming thread and
-    // back costs two wake-ups and gains nothing, the caller waiting for it.
-    m_readAheadResult = readAhead(*src);
+    // Decoded on the source's streaming thread, which streams the run after
+    // it: the decoder's tables and pools come from that thread's heap, and
+    // go back there at teardown, so that the next pipeline finds them again
+    // whatever the host's own thread does with its heap meanwhile (2160p
+    // H.264 in a process that also decodes pictures of its own: 24 ms a
+    // first frame against 36 ms on the caller's thread).
+    src->onStreamingThread([this, src] { m_readAheadResult = readAhead(*src); });
     m_keepingFirst = false;
     if (m_readAheadResult != S_OK) {
         closeDecoder();

@@ -90,8 +90,8 @@ HRESULT JpegDecoderFilter::readFirstPicture()
     if (!src)
         return VFW_E_NOT_CONNECTED;
     m_readAheadDone = true;
-    // On the caller's thread, as the decoder of FFmpeg's does it.
-    m_readAheadResult = readAhead(*src);
+    // On the source's streaming thread, as the decoder of FFmpeg's does it.
+    src->onStreamingThread([this, src] { m_readAheadResult = readAhead(*src); });
     if (m_readAheadResult != S_OK)
         release();
     return m_readAheadResult;

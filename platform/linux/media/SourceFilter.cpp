@@ -15,6 +15,7 @@ SourceFilter::SourceFilter() : MediaFilter(GUID_NULL), m_out(addPin(PINDIR_OUTPU
 SourceFilter::~SourceFilter()
 {
     requestStop();
+    endWaitingThread();
     // The streaming thread holds a reference to this filter while it runs,
     // so the last release comes from it only when it is about to end.
     if (m_thread.joinable()) {
@@ -101,7 +102,12 @@ void SourceFilter::joinThread()
 
 HRESULT SourceFilter::start()
 {
-    if (m_thread.joinable() && !m_thread.isCurrent()) {
+    bool waiting;
+    {
+        std::lock_guard lock(m_pauseLock);
+        waiting = m_waiting == Waiting::ForRun;
+    }
+    if (!waiting && m_thread.joinable() && !m_thread.isCurrent()) {
         std::lock_guard lock(m_pauseLock);
         if (m_paused && !m_stopRequested) {
             // Paused while running: carry on.
@@ -113,7 +119,8 @@ HRESULT SourceFilter::start()
     if (currentStreamingSource() == this)
         return VFW_E_WRONG_STATE;
     // A thread told to stop from its own callback is collected here.
-    joinThread();
+    if (!waiting)
+        joinThread();
     if (!m_out.isConnected())
         return S_OK;
     if (m_moved && !m_continueReadAhead) {
@@ -127,13 +134,85 @@ HRESULT SourceFilter::start()
     m_stopRequested = false;
     m_paused = false;
     AddRef(); // the thread's reference
-    // In a one-shot run the caller waits for this run's one sample next.
-    if (!m_thread.start([this] { stream(); }, oneShot())) {
+    if (waiting) {
+        {
+            std::lock_guard lock(m_pauseLock);
+            m_waiting = Waiting::Run;
+        }
+        m_pauseChanged.notify_all();
+    } else if (!m_thread.start([this] { stream(); }, oneShot())) {
+        // In a one-shot run the caller waits for this run's one sample next.
         Release();
         return E_OUTOFMEMORY;
     }
     m_moved = true;
     return S_OK;
+}
+
+void SourceFilter::onStreamingThread(const std::function<void()>& job)
+{
+    bool waiting;
+    {
+        std::lock_guard lock(m_pauseLock);
+        waiting = m_waiting == Waiting::ForRun;
+    }
+    if (!waiting) {
+        joinThread(); // the thread of an ended run
+        {
+            std::lock_guard lock(m_pauseLock);
+            m_waiting = Waiting::ForRun;
+        }
+        // The caller waits for the job next.
+        if (!m_thread.start([this] { waitForRun(); }, true)) {
+            std::lock_guard lock(m_pauseLock);
+            m_waiting = Waiting::None;
+        }
+    }
+    std::unique_lock lock(m_pauseLock);
+    if (m_waiting != Waiting::ForRun) {
+        lock.unlock();
+        job(); // no thread could be made: here, then
+        return;
+    }
+    m_job = &job;
+    m_pauseChanged.notify_all();
+    m_pauseChanged.wait(lock, [this] { return m_job == nullptr; });
+}
+
+void SourceFilter::waitForRun()
+{
+    for (;;) {
+        std::unique_lock lock(m_pauseLock);
+        m_pauseChanged.wait(lock, [this] { return m_job || m_waiting != Waiting::ForRun; });
+        if (m_job) {
+            const std::function<void()>* job = m_job;
+            lock.unlock();
+            (*job)();
+            lock.lock();
+            m_job = nullptr;
+            lock.unlock(); // the caller, woken next, need not wait for it
+            m_pauseChanged.notify_all();
+            continue;
+        }
+        const bool run = m_waiting == Waiting::Run;
+        m_waiting = Waiting::None;
+        lock.unlock();
+        if (run)
+            stream();
+        return;
+    }
+}
+
+void SourceFilter::endWaitingThread()
+{
+    {
+        std::lock_guard lock(m_pauseLock);
+        if (m_waiting != Waiting::ForRun)
+            return;
+        m_waiting = Waiting::End;
+    }
+    m_pauseChanged.notify_all();
+    joinThread();
 }
 
 void SourceFilter::pause()
@@ -155,6 +234,7 @@ void SourceFilter::requestStop()
 void SourceFilter::deactivate()
 {
     requestStop();
+    endWaitingThread();
     // Stopped from its own callback, the thread ends once the callback
     // returns; it is joined by the next start or by the destructor.
     joinThread();

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 
 struct AVPacket;
@@ -41,6 +42,12 @@ public:
     HRESULT beginReadAhead(const void* reader);
     HRESULT readAhead(AVPacket* packet);
     bool continueAfterReadAhead(const void* reader);
+    // Runs `job` (a read-ahead) on this filter's streaming thread, while the
+    // filter is stopped, and waits for it. The thread is made for the first
+    // such job and then waits for the run, which it streams; so the memory
+    // a decoder takes while reading ahead and while streaming comes from one
+    // thread, and a run costs no second thread.
+    void onStreamingThread(const std::function<void()>& job);
 
     HRESULT getOutputType(MediaPin& out, int index, AM_MEDIA_TYPE& mt) override;
 
@@ -54,6 +61,10 @@ private:
     ~SourceFilter() override;
     HRESULT describeStream();
     void stream();
+    // The life of a streaming thread made for a read-ahead: jobs, then the run.
+    void waitForRun();
+    // Ends a thread that waits for a run that will not come.
+    void endWaitingThread();
     // The next packet of the chosen stream: S_OK, S_FALSE at the end of the
     // file, or the failure that ended the reading.
     HRESULT readPacket(AVPacket* packet);
@@ -69,6 +80,11 @@ private:
     std::mutex m_pauseLock;
     std::condition_variable m_pauseChanged;
     bool m_paused = false;
+    // A thread made for a read-ahead, until the run starts or it is ended
+    // (guarded by m_pauseLock, signalled through m_pauseChanged).
+    enum class Waiting { None, ForRun, Run, End };
+    Waiting m_waiting = Waiting::None;
+    const std::function<void()>* m_job = nullptr;
     bool m_moved = false; // packets were read since the file was opened or rewound
     const void* m_readAheadBy = nullptr; // who read ahead since, if anyone
     bool m_continueReadAhead = false;    // the next run takes over from that reader
