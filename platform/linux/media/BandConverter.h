@@ -1,24 +1,24 @@
 // Speed only. Converts the first picture a decoder makes while it makes it:
-// the decoder reports each band of rows as it finishes it (FFmpeg's
-// draw_horiz_band), and a second thread turns the band into packed BGR,
-// bottom row first, in a buffer the size of a sample. When the decoder is
-// done only the last rows are left, and the colour converter takes the
-// buffer as its sample instead of converting the picture after the decode.
+// the decoder, on the streaming thread, reports each band of rows as it
+// finishes it (FFmpeg's draw_horiz_band), and the caller, who would only
+// wait for the decode, turns the band into packed BGR, bottom row first, in
+// a buffer the size of a sample. When the decoder is done only the last rows
+// are left, and the colour converter takes the buffer as its sample instead
+// of converting the picture after the decode.
 //
 // Only where each row converts on its own (PictureConverter's direct code:
 // 4:2:0 and 4:2:2 of even height, same size), and only for a whole key
-// picture in one frame (no fields) that the decoder reports no damage in:
-// there the bands are exactly the rows FFmpeg outputs. Anything else, and
-// the picture is converted after the decode as before.
+// picture in one frame (no fields) whose every row the decoder reported in
+// order and in which it reports no damage: there the bands are exactly the
+// rows FFmpeg outputs. Anything else, and the picture is converted after the
+// decode as before.
 #pragma once
 
 #include "platform/linux/media/PictureConverter.h"
-#include "platform/linux/media/StreamingThread.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 
 struct AVCodecContext;
 struct AVFrame;
@@ -48,37 +48,44 @@ public:
     BandConverter(const BandConverter&) = delete;
     BandConverter& operator=(const BandConverter&) = delete;
 
+    // --- the decoding thread ---
     // Makes `codec` report its bands to this converter while the calling
-    // thread decodes with it, up to finish() or abandon().
+    // thread decodes with it, up to decoded().
     void listen(AVCodecContext* codec);
-    // The decode gave `frame`: the rest of it is converted here, and the
-    // picture handed to `out` when every row of it was converted from this
-    // very picture. False (nothing handed over) otherwise.
-    bool finish(const AVFrame& frame, ConvertedPicture& out);
-    // Stops converting and forgets what was converted.
-    void abandon();
+    // The decode is over; `frame` is its picture, or null when it gave none.
+    // To be called once, whatever happened, after listen() or without it.
+    void decoded(const AVFrame* frame);
+
+    // --- the waiting thread ---
+    // Converts the bands as they come, up to decoded(); true when the whole
+    // picture was converted, and it is then handed to `out`.
+    bool convertWhileDecoding(ConvertedPicture& out);
 
 private:
     static void drawBand(AVCodecContext* codec, const AVFrame* src, int offset[], int y, int type, int height);
     void band(const AVFrame& src, const AVCodecContext& codec, int top, int bottom, bool wholeFrame);
     bool startOn(const AVFrame& src, const AVCodecContext& codec);
-    void helper();
-    // Converts rows [m_converted, upTo), holding m_converting; false on a failure.
+    void publish(int state);
+    // Converts rows [m_converted, upTo); false on a failure.
     bool convertUpTo(int upTo);
-    void stopHelper();
 
-    StreamingThread m_thread;
-    PictureConverter m_converter;
-    ConvertedPicture m_picture;
-    // The picture being converted: its planes and what it was at the first
-    // band, at the size it is shown (the decoder's size, rows at the bottom
-    // of its planes being cut off).
+    // What the waiting thread is told through m_state: rows finished so
+    // far (0 and up), or the end of the decode.
+    static constexpr int kGivenUp = -1; // nothing of it is to be used
+    static constexpr int kWhole = -2;   // every row of the picture is finished
+
+    // Set by the decoding thread before it first publishes rows, then read
+    // only: the picture's planes and what it was at its first band, at the
+    // size it is shown, and the buffer it goes into.
     AVFrame* m_source = nullptr;
-    bool m_failed = false;       // (decoding thread) not convertible band by band
-    std::atomic<int> m_ready{0}; // rows the decoder has finished; -1: stop
-    std::mutex m_converting;     // the converter and the two below
-    int m_converted = 0;         // rows converted so far, from the top
-    bool m_conversionFailed = false;
+    ConvertedPicture m_picture;
+    bool m_failed = false; // (decoding thread) not convertible band by band
+    bool m_ended = false;  // (decoding thread) decoded() was called
+    std::atomic<int> m_state{0};
+
+    // The waiting thread's own.
+    PictureConverter m_converter;
+    int m_converted = 0; // rows converted so far, from the top
 };
 
 } // namespace comrt::media

@@ -151,8 +151,20 @@ HRESULT DecoderFilter::readFirstPicture()
     // go back there at teardown, so that the next pipeline finds them again
     // whatever the host's own thread does with its heap meanwhile (2160p
     // H.264 in a process that also decodes pictures of its own: 20 ms a
-    // first frame against 36 ms on the caller's thread).
-    src->onStreamingThread([this, src] { m_readAheadResult = readAhead(*src); });
+    // first frame against 36 ms on the caller's thread). The caller, waiting
+    // for it, converts the picture meanwhile, band by band.
+    m_bands.reset(new (std::nothrow) BandConverter());
+    src->onStreamingThread(
+        [this, src] {
+            m_readAheadResult = readAhead(*src);
+            if (m_bands)
+                m_bands->decoded(m_first);
+        },
+        [this] {
+            if (m_bands)
+                m_bands->convertWhileDecoding(m_firstConverted);
+        });
+    m_bands.reset();
     m_keepingFirst = false;
     if (m_readAheadResult != S_OK) {
         closeDecoder();
@@ -173,8 +185,6 @@ HRESULT DecoderFilter::readAhead(SourceFilter& source)
     AVPacket* packet = av_packet_alloc();
     if (!packet)
         return E_OUTOFMEMORY;
-    // The picture is converted on a second thread as it is decoded.
-    m_bands.reset(new (std::nothrow) BandConverter());
     if (m_bands)
         m_bands->listen(m_codec);
     // As far as it takes: no budget may stop short of a picture FFmpeg finds.
@@ -191,8 +201,6 @@ HRESULT DecoderFilter::readAhead(SourceFilter& source)
     av_packet_free(&packet);
     if (m_codec)
         m_codec->draw_horiz_band = nullptr; // the run's pictures are converted as they come
-    if (m_bands && !(m_first && m_bands->finish(*m_first, m_firstConverted)))
-        m_bands->abandon();
     if (m_first) {
         m_firstWidth = m_first->width;
         m_firstHeight = m_first->height;

@@ -82,7 +82,7 @@ private:
     int m_firstHeight = 0;
     AVFrame* m_first = nullptr;
     ConvertedPicture m_firstConverted; // the same, converted as it was decoded, if it was
-    std::unique_ptr<BandConverter> m_bands; // of the last read-ahead
+    std::unique_ptr<BandConverter> m_bands; // while reading ahead
     bool m_keepingFirst = false; // reading ahead: the next picture is kept, not passed on
 };
 

@@ -91,7 +91,7 @@ HRESULT JpegDecoderFilter::readFirstPicture()
         return VFW_E_NOT_CONNECTED;
     m_readAheadDone = true;
     // On the source's streaming thread, as the decoder of FFmpeg's does it.
-    src->onStreamingThread([this, src] { m_readAheadResult = readAhead(*src); });
+    src->onStreamingThread([this, src] { m_readAheadResult = readAhead(*src); }, [] {});
     if (m_readAheadResult != S_OK)
         release();
     return m_readAheadResult;

@@ -149,7 +149,7 @@ HRESULT SourceFilter::start()
     return S_OK;
 }
 
-void SourceFilter::onStreamingThread(const std::function<void()>& job)
+void SourceFilter::onStreamingThread(const std::function<void()>& job, const std::function<void()>& meanwhile)
 {
     bool waiting;
     {
@@ -172,10 +172,14 @@ void SourceFilter::onStreamingThread(const std::function<void()>& job)
     if (m_waiting != Waiting::ForRun) {
         lock.unlock();
         job(); // no thread could be made: here, then
+        meanwhile();
         return;
     }
     m_job = &job;
+    lock.unlock();
     m_pauseChanged.notify_all();
+    meanwhile();
+    lock.lock();
     m_pauseChanged.wait(lock, [this] { return m_job == nullptr; });
 }
 

@@ -43,11 +43,12 @@ public:
     HRESULT readAhead(AVPacket* packet);
     bool continueAfterReadAhead(const void* reader);
     // Runs `job` (a read-ahead) on this filter's streaming thread, while the
-    // filter is stopped, and waits for it. The thread is made for the first
-    // such job and then waits for the run, which it streams; so the memory
-    // a decoder takes while reading ahead and while streaming comes from one
-    // thread, and a run costs no second thread.
-    void onStreamingThread(const std::function<void()>& job);
+    // filter is stopped, runs `meanwhile` on the calling thread, and waits
+    // for the job. The thread is made for the first such job and then waits
+    // for the run, which it streams; so the memory a decoder takes while
+    // reading ahead and while streaming comes from one thread, and a run
+    // costs no second thread. Without a thread the job runs here, first.
+    void onStreamingThread(const std::function<void()>& job, const std::function<void()>& meanwhile);
 
     HRESULT getOutputType(MediaPin& out, int index, AM_MEDIA_TYPE& mt) override;
 
