@@ -43,6 +43,11 @@ struct ConvertedPicture {
 
 class BandConverter {
 public:
+    // Smaller pictures are converted after the decode, as before: there the
+    // overlap does not pay for itself. (Measured, in bench-first-frame:
+    // 1080p H.264 9% faster with it, 720p MPEG-4 and 480p H.264 no faster.)
+    static constexpr int kLeastRows = 1024;
+
     BandConverter() = default;
     ~BandConverter();
     BandConverter(const BandConverter&) = delete;

@@ -146,6 +146,27 @@ HRESULT DecoderFilter::readFirstPicture()
         return VFW_E_NOT_CONNECTED;
     m_readAheadDone = true;
     m_keepingFirst = true;
+    const int claimedRows = src->videoStream()->codecpar->height;
+    if (claimedRows > 0 && claimedRows < BandConverter::kLeastRows) {
+        // A small picture is decoded right here: handing it to the streaming
+        // thread and back costs more than it saves, its decoder's memory is
+        // little, and HeapThresholds.cpp keeps that for the next pipeline.
+        // (The size is the container's word; were it wrong, only the speed
+        // would be.)
+        m_readAheadResult = readAhead(*src);
+    } else {
+        readAheadOnStreamingThread(*src);
+    }
+    m_keepingFirst = false;
+    if (m_readAheadResult != S_OK) {
+        closeDecoder();
+        dropFirstPicture();
+    }
+    return m_readAheadResult;
+}
+
+void DecoderFilter::readAheadOnStreamingThread(SourceFilter& source)
+{
     // Decoded on the source's streaming thread, which streams the run after
     // it: the decoder's tables and pools come from that thread's heap, and
     // go back there at teardown, so that the next pipeline finds them again
@@ -154,9 +175,9 @@ HRESULT DecoderFilter::readFirstPicture()
     // first frame against 36 ms on the caller's thread). The caller, waiting
     // for it, converts the picture meanwhile, band by band.
     m_bands.reset(new (std::nothrow) BandConverter());
-    src->onStreamingThread(
-        [this, src] {
-            m_readAheadResult = readAhead(*src);
+    source.onStreamingThread(
+        [this, &source] {
+            m_readAheadResult = readAhead(source);
             if (m_bands)
                 m_bands->decoded(m_first);
         },
@@ -165,12 +186,6 @@ HRESULT DecoderFilter::readFirstPicture()
                 m_bands->convertWhileDecoding(m_firstConverted);
         });
     m_bands.reset();
-    m_keepingFirst = false;
-    if (m_readAheadResult != S_OK) {
-        closeDecoder();
-        dropFirstPicture();
-    }
-    return m_readAheadResult;
 }
 
 HRESULT DecoderFilter::readAhead(SourceFilter& source)

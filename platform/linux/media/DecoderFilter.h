@@ -5,8 +5,10 @@
 // size the container claims: the two differ (an MXF descriptor counting the
 // coded 1088 rows of a 1080-row picture, a header that lies). The first
 // picture is therefore decoded while the type is negotiated, reading ahead
-// from the source on the caller's thread. A one-shot run starts by handing
-// on that very picture; any other run decodes again from the top.
+// from the source: on the caller's thread for a small picture, on the
+// source's streaming thread for a large one, the caller converting it
+// meanwhile (BandConverter). A one-shot run starts by handing on that very
+// picture; any other run decodes again from the top.
 #pragma once
 
 #include "platform/linux/media/BandConverter.h"
@@ -53,6 +55,9 @@ private:
     // Decodes up to the first picture, once per connection, and keeps it.
     HRESULT readFirstPicture();
     HRESULT readAhead(SourceFilter& source);
+    // The same on the source's streaming thread, the caller converting the
+    // picture band by band meanwhile; sets m_readAheadResult.
+    void readAheadOnStreamingThread(SourceFilter& source);
 
     // Sends one packet (null: the end of the stream) and passes on every
     // picture that comes out. S_FALSE: downstream wants no more.

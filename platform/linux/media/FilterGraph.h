@@ -10,10 +10,11 @@
 //     SourceFilter.cpp offers it on its pin.
 //  2. Connect (FilterGraph.cpp): JpegDecoderFilter.cpp for Motion JPEG, else
 //     DecoderFilter.cpp, then ColourConverter.cpp. The decoder decodes the
-//     first picture already here (a read-ahead on the source's streaming
-//     thread, SourceFilter::onStreamingThread, while the caller converts it
-//     band by band in BandConverter.cpp), because the picture's own size is
-//     the connected size; OutputStart.cpp passes over pictures that
+//     first picture already here (a read-ahead: a small picture on the
+//     caller's thread, a large one on the source's streaming thread,
+//     SourceFilter::onStreamingThread, while the caller converts it band by
+//     band in BandConverter.cpp), because the picture's own size is the
+//     connected size; OutputStart.cpp passes over pictures that
 //     FFmpeg's command line drops before its output starts.
 //  3. Run (FilterGraphControl.cpp): the source's streaming thread hands the
 //     picture on (startOfStream); ColourConverter.cpp has PictureConverter.cpp

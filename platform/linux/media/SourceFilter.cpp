@@ -271,6 +271,10 @@ HRESULT SourceFilter::beginReadAhead(const void* reader)
 {
     if (state() != State_Stopped)
         return VFW_E_NOT_STOPPED;
+    // A thread an earlier read-ahead left waiting for the run is ended,
+    // unless it is the one reading ahead now.
+    if (!m_thread.isCurrent())
+        endWaitingThread();
     joinThread();
     if (m_moved) {
         HRESULT hr = m_file.rewind();
