@@ -25,7 +25,7 @@ namespace {
 
 // Above the allocator's starting limit, so that it is mapped; its release
 // raises the limit for mapping to 16 MB and the one for trimming to 32 MB:
-// more than a 2160p decoder takes and gives back (8 MB did not do for it).
+// more than a 2160p decoder takes and gives back (4 MB did not do for it).
 constexpr size_t kLargeBlock = size_t(16) << 20;
 
 bool raiseHeapThresholds()
