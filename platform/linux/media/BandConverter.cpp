@@ -125,6 +125,14 @@ bool BandConverter::startOn(const AVFrame& src, const AVCodecContext& codec)
     return m_picture.buffer != nullptr;
 }
 
+void BandConverter::pictureDropped()
+{
+    if (m_failed || m_ended)
+        return;
+    m_failed = true;
+    publish(kGivenUp);
+}
+
 void BandConverter::decoded(const AVFrame* frame)
 {
     if (m_ended)

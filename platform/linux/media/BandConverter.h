@@ -57,6 +57,9 @@ public:
     // Makes `codec` report its bands to this converter while the calling
     // thread decodes with it, up to decoded().
     void listen(AVCodecContext* codec);
+    // The decoder gave a picture that is not shown: the bands so far may be
+    // its, and its planes may come back for the next one. Nothing is used.
+    void pictureDropped();
     // The decode is over; `frame` is its picture, or null when it gave none.
     // To be called once, whatever happened, after listen() or without it.
     void decoded(const AVFrame* frame);

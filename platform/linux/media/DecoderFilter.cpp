@@ -291,6 +291,8 @@ HRESULT DecoderFilter::passFrames(bool& got)
             return S_OK; // a broken picture; the next packet may do better
         // Before the first picture goes out, those FFmpeg would drop are passed over.
         if (m_framesOut == 0 && !m_first && m_outputStart.dropsAsFirst(*m_frame)) {
+            if (m_bands)
+                m_bands->pictureDropped(); // its planes may be the next picture's
             av_frame_unref(m_frame);
             continue;
         }

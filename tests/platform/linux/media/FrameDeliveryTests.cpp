@@ -258,6 +258,14 @@ TEST_F(FrameDelivery, APictureConvertedWhileDecodedIsFfmpegsPictureToTheByte)
         std::fill(first + 200, first + 300, uint8_t(0x5A));
         testmedia::writeWholeFile(damaged, bytes);
     }
+    // Every picture a key picture, the first one cut off by an edit list: the
+    // decoder's first picture is dropped, and the next one, decoded into
+    // the same planes, is the first frame.
+    std::string intra = dir->file("intra.mp4");
+    testmedia::runTool({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i", "testsrc2=size=256x1024:rate=25",
+                        "-frames:v", "8", "-c:v", "libx264", "-x264-params", "keyint=1", "-pix_fmt", "yuv420p", intra});
+    std::string intraCut = dir->file("intra-cut.mp4");
+    testmedia::runTool({"ffmpeg", "-v", "error", "-nostdin", "-y", "-ss", "0.05", "-i", intra, "-c", "copy", intraCut});
     struct Case {
         const char* name;
         std::string path;
@@ -273,6 +281,7 @@ TEST_F(FrameDelivery, APictureConvertedWhileDecodedIsFfmpegsPictureToTheByte)
         {"h264 too short for bands", testmedia::makeH264Mp4(dir->path(), 640, 480, 1), false, false},
         {"h264 elementary stream", whole, true, false},
         {"h264 cut inside its first picture", cut, false, false},
+        {"h264 whose first picture is cut off", intraCut, false, false},
         {"h264 with a damaged slice", damaged, false, false},
         {"top-down output", whole, false, true},
     };
