@@ -110,8 +110,9 @@ HRESULT ColourConverter::convert(const AVFrame& frame, MediaSample& sample)
 
 bool ColourConverter::takeConverted(ConvertedPicture& picture, MediaSample& sample)
 {
+    // The same width, height and pitch make the same size as the sample's buffer.
     if (!picture.buffer || m_topDown || picture.width != m_width || picture.height != m_height ||
-        picture.pitch != m_pitch || picture.bytes() != size_t(m_pool->sampleSize()) + kConversionSlack)
+        picture.pitch != m_pitch)
         return false;
     sample.exchangeBuffer(picture.buffer);
     clearRowPadding(sample);
