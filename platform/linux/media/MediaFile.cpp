@@ -1,5 +1,6 @@
 #include "platform/linux/media/MediaFile.h"
 
+#include "platform/linux/media/ContainerSignatures.h"
 #include "platform/linux/media/ImageSequences.h"
 #include "platform/linux/media/LocalFiles.h"
 #include "platform/linux/media/MediaCommon.h"
@@ -159,7 +160,10 @@ HRESULT MediaFile::openDemuxer()
         m_io = makeFileReader(&m_fd);
         if (!m_io)
             return E_OUTOFMEMORY;
-        int ret = av_probe_input_buffer2(m_io, &fmt, m_url.c_str(), nullptr, 0, 0);
+        uint8_t head[kSignatureBytes];
+        const ssize_t got = pread(m_fd, head, sizeof head, 0);
+        fmt = got > 0 ? demuxerBySignature(head, size_t(got)) : nullptr;
+        int ret = fmt ? 0 : av_probe_input_buffer2(m_io, &fmt, m_url.c_str(), nullptr, 0, 0);
         if (ret < 0 || !fmt) {
             if (ret == AVERROR(ENOMEM))
                 return E_OUTOFMEMORY;
