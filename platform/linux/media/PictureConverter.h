@@ -19,6 +19,15 @@ namespace comrt::media {
 // Bytes the converter may store past the last row of a buffer.
 constexpr size_t kConversionSlack = 64;
 
+// What a scaler context is set up for.
+struct ScalerSetUp {
+    int format = -1;
+    int srcWidth = 0, srcHeight = 0, dstWidth = 0, dstHeight = 0;
+    int range = -1;
+    int colorspace = -1;
+    bool operator==(const ScalerSetUp&) const = default;
+};
+
 class PictureConverter {
 public:
     PictureConverter() = default;
@@ -38,13 +47,10 @@ public:
     static bool convertsInBands(const AVFrame& frame);
 
 private:
-    // A scaler context and what it was set up for.
+    // A scaler context; put aside for the next converter when this one goes.
     struct Scaler {
         SwsContext* sws = nullptr;
-        int format = -1;
-        int srcWidth = 0, srcHeight = 0, dstWidth = 0, dstHeight = 0;
-        int range = -1;
-        int colorspace = -1;
+        ScalerSetUp setUp;
         ~Scaler();
         SwsContext* prepare(const AVFrame& frame, int srcWidth, int dstWidth, int dstHeight);
     };

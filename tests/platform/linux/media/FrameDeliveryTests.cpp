@@ -303,6 +303,44 @@ TEST_F(FrameDelivery, APictureConvertedWhileDecodedIsFfmpegsPictureToTheByte)
     ComRtResetMediaHooks();
 }
 
+// A pipeline takes up the scaler an earlier one put aside only where that
+// was set up for the same picture: the same size in another range, matrix
+// or format gets colours of its own.
+TEST_F(FrameDelivery, PipelinesOneAfterAnotherEachGetTheirOwnColours)
+{
+    auto h264 = [&](const std::string& name, std::vector<std::string> colour) {
+        std::string path = dir->file(name);
+        std::vector<std::string> args = {"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                                         "testsrc2=size=96x64:rate=25", "-frames:v", "1", "-c:v", "libx264"};
+        args.insert(args.end(), colour.begin(), colour.end());
+        args.push_back(path);
+        testmedia::runTool(args);
+        return path;
+    };
+    const std::string limited601 = h264("601.mp4", {"-pix_fmt", "yuv420p", "-colorspace", "bt470bg"});
+    // (At 8 bits FFmpeg names full range as a format of its own; at 10 it does not.)
+    const std::string files[] = {
+        limited601,
+        h264("709.mp4", {"-pix_fmt", "yuv420p", "-colorspace", "bt709"}),
+        h264("444.mp4", {"-pix_fmt", "yuv444p", "-colorspace", "bt470bg"}),
+        h264("10bit.mp4", {"-pix_fmt", "yuv420p10le", "-colorspace", "bt470bg"}),
+        h264("10bit-full.mp4", {"-pix_fmt", "yuv420p10le", "-colorspace", "bt470bg", "-color_range", "pc"}),
+        limited601,
+    };
+    for (const std::string& path : files) {
+        SCOPED_TRACE(path);
+        RecordingCallback cb;
+        Chain chain;
+        ASSERT_EQ(chain.build(path), S_OK);
+        chain.listen(cb);
+        ASSERT_EQ(chain.runToCompletion(), EC_COMPLETE);
+        ASSERT_EQ(cb.samples, 1);
+        Frame want = testmedia::expectedFirstFrame(path);
+        Frame got = testmedia::frameFromBuffer(cb.pointers[0], want.width, want.height, true);
+        EXPECT_EQ(testmedia::meanAbsDifference(got, want), 0.0);
+    }
+}
+
 TEST_F(FrameDelivery, OneShotCallsBackOnceOnAStreamingThreadAndKeepsTheFrame)
 {
     std::string path = testmedia::makeRawBgrAvi(dir->path(), 64, 48, 5);
