@@ -120,7 +120,7 @@ SwsContext* newScaler(const AVFrame& frame, int srcW, int dstW, int dstH)
 // 0.15 ms, as much as converting a small picture, and a host that grabs file
 // after file mostly wants the same set-up again. A converter's scalers are
 // put aside as it goes and taken up by the next converter that wants one of
-// the same set-up; the oldest of those put aside is freed past a few.
+// the same set-up. Four are kept at most; past that, one is freed in turn.
 class KeptScalers {
 public:
     SwsContext* take(const ScalerSetUp& setUp)
