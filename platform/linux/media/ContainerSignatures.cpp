@@ -5,6 +5,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <string_view>
 
@@ -45,7 +46,7 @@ bool isMatroska(const uint8_t* head, size_t size)
         return false;
     // The header's length, a variable-length number: as many bytes as the
     // first byte has leading zeros plus one, that marker bit left out.
-    const int lengthBytes = 1 + __builtin_clz(head[4]) - 24;
+    const int lengthBytes = 1 + std::countl_zero(head[4]);
     if (size_t(4 + lengthBytes) > size)
         return false;
     uint64_t length = head[4] & (0xFF >> lengthBytes);

@@ -74,7 +74,6 @@ void reverseRows(uint8_t* buffer, int height, size_t pitch)
         std::swap_ranges(buffer + pitch * size_t(top), buffer + pitch * size_t(top + 1), buffer + pitch * size_t(bottom));
 }
 
-
 // A scaler set up as the scale filter of FFmpeg's command line sets one up
 // for `frame`, from `srcW` of its columns to `dstW` x `dstH`.
 SwsContext* newScaler(const AVFrame& frame, int srcW, int dstW, int dstH)
