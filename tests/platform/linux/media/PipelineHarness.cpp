@@ -138,6 +138,17 @@ LONG Chain::runToCompletion(LONG msTimeout)
     return code;
 }
 
+::testing::AssertionResult Chain::grabOne(RecordingCallback& cb)
+{
+    listen(cb);
+    const LONG code = runToCompletion();
+    if (code != EC_COMPLETE)
+        return ::testing::AssertionFailure() << "the run ended with event " << code << ", not EC_COMPLETE";
+    if (cb.samples != 1)
+        return ::testing::AssertionFailure() << cb.samples << " samples arrived, not 1";
+    return ::testing::AssertionSuccess();
+}
+
 const VIDEOINFOHEADER& Chain::videoInfo() const
 {
     return *reinterpret_cast<const VIDEOINFOHEADER*>(connected.pbFormat);

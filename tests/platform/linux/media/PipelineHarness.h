@@ -8,6 +8,8 @@
 #include "platform/SampleGrabber.h"
 #include "tests/support/ComHolders.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -65,6 +67,9 @@ struct Chain {
     void listen(RecordingCallback& cb, bool oneShot = true, LONG which = 0);
     // Run and wait; returns the event code, or 0 on time-out.
     LONG runToCompletion(LONG msTimeout = 10000);
+    // Listens with `cb` for a one-shot run and runs it: success when the run
+    // completes with exactly one sample.
+    ::testing::AssertionResult grabOne(RecordingCallback& cb);
     const VIDEOINFOHEADER& videoInfo() const;
 };
 
